@@ -1,0 +1,31 @@
+// The desktop services a Part may use, gathered so that one reference can be
+// passed around. Which desktop stands behind them is chosen at link time.
+#pragma once
+
+#include <functional>
+
+#include "platform/files.h"
+#include "platform/pause.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "platform/ui.h"
+
+namespace brenvik {
+
+struct Platform {
+    Process& process;
+    Ui& ui;
+    Files& files;
+    Pause& pause;
+    const CodePage& codePage;
+};
+
+// The program's entry routine, called once by the desktop's start-up.
+using EntryRoutine = std::function<int(Platform&)>;
+
+// Runs the program on the real desktop: builds the platform, calls `entry`,
+// and when it returns runs the exit routines, shuts the platform down and
+// returns the exit code. Implemented by the Win32 layer.
+int RunOnDesktop(EntryRoutine entry);
+
+}  // namespace brenvik
