@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -470,6 +471,37 @@ TEST_F(SimDesktopTest, ArmedActions_RunAtTheNthPendingPass)
     EXPECT_EQ(hookPasses, (std::vector<int>{1, 2, 3}));
 }
 
+TEST_F(SimDesktopTest, NestedLoop_EndsWhenItsConditionHolds_OrLeavesAQuitForTheOuterLoop)
+{
+    SimDesktop desktop(folder.path());
+    SimUi& ui = desktop.ui();
+    WindowId a, b;
+    std::vector<std::pair<bool, std::optional<int>>> nested;  // result, quit queued after it
+    const RunOutcome outcome = desktop.run([&](Platform& p) {
+        a = p.ui.openWindow(kWindow, [&](const Event& e) {
+            if (e.kind != EventKind::Click)
+                return;
+            b = p.ui.openWindow(kBare, {});
+            if (e.control == kButton1) {
+                ui.user().call([&] { p.ui.destroyWindow(b); });
+                ui.user().click({a, kButton2});
+            } else {
+                ui.user().call([&] { ui.postQuit(7); });
+                ui.user().call([&] { ADD_FAILURE() << "ran after the quit"; });
+            }
+            const bool ended = ui.runLoopUntil([&] { return !p.ui.isAlive(b); });
+            nested.emplace_back(ended, ui.queuedQuit());
+        });
+        ui.user().click({a, kButton1});
+        return p.ui.runMessageLoop() + 20;
+    });
+    EXPECT_EQ(outcome.end, RunEnd::Exited);
+    EXPECT_EQ(outcome.exitCode, 27);
+    const std::vector<std::pair<bool, std::optional<int>>> expected = {{true, std::nullopt},
+                                                                       {false, 7}};
+    EXPECT_EQ(nested, expected);
+}
+
 // --- code pages ---------------------------------------------------------------
 
 struct CodePageCase {
@@ -477,7 +509,12 @@ struct CodePageCase {
     std::string ansi;
     std::string utf8;
     bool roundTrip;  // false: the conversion loses something
-    friend void PrintTo(const CodePageCase& c, std::ostream* os) { *os << c.id << " " << c.utf8; }
+    friend void PrintTo(const CodePageCase& c, std::ostream* os)
+    {
+        *os << c.id << " bytes";
+        for (unsigned char byte : c.ansi)
+            *os << ' ' << std::hex << static_cast<unsigned>(byte) << std::dec;
+    }
 };
 
 class CodePageTest : public ::testing::TestWithParam<CodePageCase> {};
