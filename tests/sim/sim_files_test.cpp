@@ -386,6 +386,19 @@ TEST_F(SimFilesTest, IdentityIsTheFileNotTheSpelling)
     EXPECT_EQ(attributesOf("C:\\d\\a.txt"), FileAttribute::ReadOnly);
 }
 
+TEST_F(SimFilesTest, AHostFileReusingADeletedFilesNumberHasNoAttributes)
+{
+    put("C:\\old.txt", "old");
+    const FileIdentity old = identityOf("C:\\old.txt");
+    ASSERT_TRUE(files.setAttributes("C:\\old.txt", FileAttribute::ReadOnly));
+    fs::remove(files.hostPath("C:\\old.txt"));
+    put("C:\\new.txt", "new");
+    if (!(identityOf("C:\\new.txt") == old))
+        GTEST_SKIP() << "the host gave the new file another inode number";
+    EXPECT_EQ(attributesOf("C:\\new.txt"), FileAttribute::Normal);
+    EXPECT_EQ(openError("C:\\new.txt", W, RW, FileDisposition::OpenExisting), FileError::None);
+}
+
 TEST_F(SimFilesTest, MoveReplacesOnlyWhenAllowed)
 {
     struct Case {

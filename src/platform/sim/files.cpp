@@ -54,6 +54,15 @@ FileIdentity identityOf(const struct stat& st)
     return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+// The file's birth time in nanoseconds, or -1 where the host keeps none.
+std::int64_t birthOf(int folder, const char* path, int flags)
+{
+    struct statx info {};
+    if (::statx(folder, path, flags, STATX_BTIME, &info) != 0 || !(info.stx_mask & STATX_BTIME))
+        return -1;
+    return static_cast<std::int64_t>(info.stx_btime.tv_sec) * 1'000'000'000 + info.stx_btime.tv_nsec;
+}
+
 std::pair<std::uint64_t, std::uint64_t> keyOf(const FileIdentity& identity)
 {
     return {identity.volume, identity.index};
@@ -369,15 +378,24 @@ SimFiles::Resolved SimFiles::resolve(const WinPath& path) const
         result.exists = true;
         result.isFolder = S_ISDIR(st.st_mode);
         result.identity = identityOf(st);
+        result.birth = birthOf(AT_FDCWD, here.c_str(), 0);
         result.linkCount = static_cast<std::uint64_t>(st.st_nlink);
     }
     return result;
 }
 
-unsigned SimFiles::storedAttributes(const FileIdentity& identity) const
+unsigned SimFiles::storedAttributes(const FileIdentity& identity, std::int64_t birth) const
 {
     auto it = attributes_.find(keyOf(identity));
-    return it == attributes_.end() ? 0u : it->second;
+    return (it == attributes_.end() || it->second.birth != birth) ? 0u : it->second.flags;
+}
+
+void SimFiles::storeAttributes(const FileIdentity& identity, std::int64_t birth, unsigned flags)
+{
+    if (const unsigned kept = flags & kKeptAttributes; kept != 0)
+        attributes_[keyOf(identity)] = StoredAttributes{kept, birth};
+    else
+        attributes_.erase(keyOf(identity));
 }
 
 void SimFiles::forgetIfLastLink(const Resolved& file)
@@ -443,7 +461,7 @@ FileHandle SimFiles::open(const Text& path, unsigned access, unsigned share,
     if (target.exists) {
         if (disposition == FileDisposition::CreateNew)
             return refuse(FileError::AlreadyExists);
-        const unsigned have = storedAttributes(target.identity);
+        const unsigned have = storedAttributes(target.identity, target.birth);
         const bool truncates = disposition == FileDisposition::CreateAlways;
         if ((have & FileAttribute::ReadOnly) && ((access & FileAccess::Write) || truncates))
             return refuse(FileError::AccessDenied);
@@ -472,12 +490,8 @@ FileHandle SimFiles::open(const Text& path, unsigned access, unsigned share,
     if (::fstat(fd.get(), &st) != 0)
         return refuse(FileErrorFromErrno(errno), errno);
     const FileIdentity identity = identityOf(st);
-    if (!target.exists || disposition == FileDisposition::CreateAlways) {
-        if (const unsigned kept = attributes & kKeptAttributes; kept != 0)
-            attributes_[keyOf(identity)] = kept;
-        else
-            attributes_.erase(keyOf(identity));
-    }
+    if (!target.exists || disposition == FileDisposition::CreateAlways)
+        storeAttributes(identity, birthOf(fd.get(), "", AT_EMPTY_PATH), attributes);
 
     const std::uint64_t id = openTable_->nextId++;
     openTable_->records.push_back(detail::OpenRecord{id, identity, access, share});
@@ -500,7 +514,7 @@ bool SimFiles::remove(const Text& path, FileError* error)
         return fail(error, FileError::AccessDenied);
     if (winPath.trailingSeparator)
         return fail(error, FileError::InvalidName);
-    if (storedAttributes(target.identity) & FileAttribute::ReadOnly)
+    if (storedAttributes(target.identity, target.birth) & FileAttribute::ReadOnly)
         return fail(error, FileError::AccessDenied);
     if (blocksDelete(target.identity))
         return fail(error, FileError::SharingViolation);
@@ -550,7 +564,7 @@ bool SimFiles::move(const Text& from, const Text& to, bool replaceExisting, File
             return fail(error, FileError::AlreadyExists);
         if (target.isFolder || source.isFolder)
             return fail(error, FileError::AccessDenied);
-        if (storedAttributes(target.identity) & FileAttribute::ReadOnly)
+        if (storedAttributes(target.identity, target.birth) & FileAttribute::ReadOnly)
             return fail(error, FileError::AccessDenied);
         if (blocksDelete(target.identity))
             return fail(error, FileError::SharingViolation);
@@ -579,7 +593,7 @@ bool SimFiles::attributes(const Text& path, unsigned& out, FileError* error)
         return fail(error, FileError::NotFound);
     if (winPath.trailingSeparator && !target.isFolder)
         return fail(error, FileError::InvalidName);
-    out = storedAttributes(target.identity) | (target.isFolder ? FileAttribute::Directory : 0u);
+    out = storedAttributes(target.identity, target.birth) | (target.isFolder ? FileAttribute::Directory : 0u);
     if (out == 0)
         out = FileAttribute::Normal;
     if (error)
@@ -599,10 +613,7 @@ bool SimFiles::setAttributes(const Text& path, unsigned attributes, FileError* e
         return fail(error, FileError::NotFound);
     if (winPath.trailingSeparator && !target.isFolder)
         return fail(error, FileError::InvalidName);
-    if (const unsigned kept = attributes & kKeptAttributes; kept != 0)
-        attributes_[keyOf(target.identity)] = kept;
-    else
-        attributes_.erase(keyOf(target.identity));
+    storeAttributes(target.identity, target.birth, attributes);
     if (error)
         *error = FileError::None;
     return true;

@@ -24,8 +24,9 @@ struct OpenTable;  // the open handles, shared with the open files that may outl
 // and each component is matched without regard to the case of A to Z when no
 // entry of that exact spelling exists. Read-only, hidden and system attributes
 // live in a table keyed by the file's identity, because the tests run with
-// rights that ignore the host's permission bits; a file created or deleted on
-// the host behind this object's back does not update that table.
+// rights that ignore the host's permission bits. Each entry also remembers the
+// file's birth time, so a host file that reuses the number of a deleted one
+// does not inherit its attributes.
 //
 // Paths longer than MAX_PATH - 1 characters fail with InvalidName, as the "A"
 // functions do without the long-path opt-in. Network paths, "\\?\" paths and
@@ -87,7 +88,13 @@ private:
         bool exists = false;
         bool isFolder = false;
         FileIdentity identity;
+        std::int64_t birth = -1;  // birth time in ns; -1 where the host keeps none
         std::uint64_t linkCount = 0;
+    };
+
+    struct StoredAttributes {
+        unsigned flags = 0;
+        std::int64_t birth = -1;
     };
 
     FileError parse(const Text& path, WinPath& out) const;
@@ -97,7 +104,8 @@ private:
     std::filesystem::path findEntry(const std::filesystem::path& folder, const Text& name) const;
     bool blocksDelete(const FileIdentity& identity) const;
     bool sharingConflict(const FileIdentity& identity, unsigned access, unsigned share) const;
-    unsigned storedAttributes(const FileIdentity& identity) const;
+    unsigned storedAttributes(const FileIdentity& identity, std::int64_t birth) const;
+    void storeAttributes(const FileIdentity& identity, std::int64_t birth, unsigned flags);
     void forgetIfLastLink(const Resolved& file);
     bool fail(FileError* error, FileError value, int hostError = 0);
 
@@ -105,7 +113,7 @@ private:
     const CodePage* codePage_ = nullptr;
     WinPath current_;
     Text executablePath_;
-    std::map<std::pair<std::uint64_t, std::uint64_t>, unsigned> attributes_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, StoredAttributes> attributes_;
     std::shared_ptr<detail::OpenTable> openTable_;
     int lastHostError_ = 0;
 };
