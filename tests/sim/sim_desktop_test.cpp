@@ -345,6 +345,48 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{Route::FatalError, -1, {}, "致命错误"},
                       EndCase{Route::OutOfMemory, -1, {}, std::string(kOutOfMemoryMessage)}));
 
+// A crash or an immediate exit ends the run on the spot: the destructors that
+// unwind the program's frames reach no handler, move no clock and run no routine.
+TEST_F(SimDesktopTest, ACrashOrImmediateExitRunsNothingWhileUnwinding)
+{
+    for (const bool crash : {true, false}) {
+        SCOPED_TRACE(crash ? "crash" : "exitNow");
+        simtest::TempFolder own;
+        SimDesktop desktop(own.path());
+        std::vector<int> log;
+        Tag tag{&log, 1};
+        WindowId w;
+        seen.clear();
+        const RunOutcome outcome = desktop.run([&](Platform& p) {
+            p.process.initialise();
+            p.process.addExitRoutine({&RecordTag, &tag});
+            w = p.ui.openWindow(kWindow, recorder(desktop, {EventKind::Destroyed}, [&](const Event& e) {
+                if (e.kind == EventKind::Click && crash)
+                    throw InjectedCrash{};
+                if (e.kind == EventKind::Click)
+                    p.process.exitNow(4);
+            }));
+            struct Closer {
+                Platform& p;
+                WindowId w;
+                ~Closer()
+                {
+                    p.ui.destroyWindow(w);
+                    p.pause.sleep(100);
+                }
+            } closer{p, w};
+            desktop.ui().user().click({w, kButton1});
+            return p.ui.runMessageLoop();
+        });
+        EXPECT_EQ(outcome.end, crash ? RunEnd::Crashed : RunEnd::Exited);
+        EXPECT_EQ(log, crash ? std::vector<int>{} : std::vector<int>{1});
+        EXPECT_EQ(desktop.process().comReleaseCount(), crash ? 0 : 1);
+        EXPECT_TRUE(seen.empty()) << "no Destroyed event after the end";
+        EXPECT_TRUE(desktop.ui().isAlive(w));
+        EXPECT_EQ(desktop.nowMs(), 0);
+    }
+}
+
 struct FolderCase {
     const char* executable;
     const char* folder;
