@@ -1,0 +1,154 @@
+// The real desktop: the platform services over the Windows API. RunOnDesktop
+// builds one of each; the Win32 layer's tests build them one by one.
+//
+// Implemented: process start and end (COM, the executable's folder, exit
+// routines, ending at once, the fatal error), windows built from layout tables
+// (labels, edit boxes, buttons, progress bars, pictures without an image yet,
+// timers), the message loop with its quit rule and the Esc key, the pending-
+// message pass, files, the pause and the code page.
+// Not yet: the tray icon, global hotkeys, the clipboard's file list, the folder
+// picker, the message box, modal windows, progress bar positions and images.
+//
+// This header does not include <windows.h>: native handles stay in the .cpp files.
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace brenvik::win32 {
+
+// The system's ANSI code page (GetACP), read once when the object is made.
+class Win32CodePage final : public CodePage {
+public:
+    Win32CodePage();
+    unsigned id() const override { return id_; }
+    bool isLeadByte(unsigned char byte) const override;
+    std::string toUtf8(std::string_view ansi) const override;
+    Text fromUtf8(std::string_view utf8) const override;
+
+private:
+    unsigned id_;
+};
+
+class Win32Pause final : public Pause {
+public:
+    void sleep(int ms) override;
+};
+
+class Win32Files final : public Files {
+public:
+    FileHandle open(const Text& path, unsigned access, unsigned share, FileDisposition disposition,
+                    unsigned attributes, FileError* error = nullptr) override;
+    bool remove(const Text& path, FileError* error = nullptr) override;
+    bool move(const Text& from, const Text& to, bool replaceExisting,
+              FileError* error = nullptr) override;
+    bool attributes(const Text& path, unsigned& out, FileError* error = nullptr) override;
+    bool setAttributes(const Text& path, unsigned attributes, FileError* error = nullptr) override;
+    bool exists(const Text& path) override;
+    bool setCurrentDirectory(const Text& path) override;
+
+    // The native error code (GetLastError) of this object's last failed call,
+    // for diagnostics; 0 when it succeeded.
+    unsigned long lastNativeError() const { return lastNativeError_; }
+
+private:
+    bool fail(FileError* error);
+    unsigned long lastNativeError_ = 0;
+};
+
+// The native error code of an open file's last failed read or write, for
+// diagnostics; 0 when it succeeded or when `file` is not a Win32 file.
+unsigned long LastNativeError(const OpenFile& file);
+
+// The translation of a native error code into the layer's error kinds.
+FileError TranslateFileError(unsigned long nativeCode);
+
+class Win32Process final : public Process {
+public:
+    explicit Win32Process(const CodePage& codePage);
+    ~Win32Process() override;
+    Win32Process(const Win32Process&) = delete;
+    Win32Process& operator=(const Win32Process&) = delete;
+
+    bool initialise() override;
+    Text executableDirectory() const override { return directory_; }
+    void addExitRoutine(ExitRoutine routine) override;
+    [[noreturn]] void exitNow(int code) override;
+    [[noreturn]] void fatalError(std::string_view utf8Message) override;
+
+    // Program end, as RunOnDesktop does it after the entry routine returned:
+    // the exit routines in registration order, each once, then the list emptied.
+    void runExitRoutines();
+    // Shuts the layer down: releases COM if initialise() initialised it.
+    void shutdown();
+
+    // True once a fatal error is being reported: the windows' handlers no
+    // longer run, although the message box keeps dispatching their messages.
+    bool fatalErrorShown() const { return inFatalError_; }
+
+private:
+    const CodePage& codePage_;
+    bool initialised_ = false;
+    bool initialiseResult_ = false;
+    bool oleInitialised_ = false;
+    bool inFatalError_ = false;
+    Text directory_;
+    std::vector<ExitRoutine> routines_;
+};
+
+// The message shown when memory cannot be obtained.
+inline constexpr std::string_view kOutOfMemoryMessage = "内存不足，程序无法继续运行。";
+
+class Win32Ui final : public Ui {
+public:
+    // `process` receives the fatal errors raised inside window procedures.
+    explicit Win32Ui(Win32Process& process);
+    // Destroys the windows still open without raising their events, and
+    // unregisters the window class.
+    ~Win32Ui() override;
+    Win32Ui(const Win32Ui&) = delete;
+    Win32Ui& operator=(const Win32Ui&) = delete;
+
+    WindowId openWindow(const WindowSpec& spec, EventHandler handler) override;
+    void destroyWindow(WindowId window) override;
+    void requestClose(WindowId window) override;
+    bool isAlive(WindowId window) const override;
+    void setVisible(WindowId window, bool visible) override;
+    bool isVisible(WindowId window) const override;
+
+    // A control index of -1 means the window itself (its title).
+    Text text(ControlId control) const override;
+    void setText(ControlId control, const Text& ansi) override;
+    void setTextUtf8(ControlId control, std::string_view utf8) override;
+
+    void setTimerPeriod(ControlId timer, int periodMs) override;
+    int timerPeriod(ControlId timer) const override;
+
+    int runMessageLoop() override;
+    void processPending() override;
+
+    // The native window (an HWND) of a control, or of the window itself for
+    // index -1; null when it has none. For the layer's own helpers and tests.
+    void* nativeHandle(ControlId control) const;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Every service of the real desktop, built in the order they depend on each other.
+struct Win32Desktop {
+    Win32CodePage codePage;
+    Win32Process process{codePage};
+    Win32Files files;
+    Win32Pause pause;
+    Win32Ui ui{process};
+
+    Platform platform() { return Platform{process, ui, files, pause, codePage}; }
+};
+
+}  // namespace brenvik::win32
