@@ -29,8 +29,7 @@ bool SameIgnoringLetterCase(char a, char b)
 // True when `search` occurs in `text` at byte `pos`, a character start. The
 // bytes of a double-byte character are compared exactly: its second byte is not
 // a letter even when its value is that of one.
-bool MatchesAt(const CodePage& codePage, std::string_view text, std::size_t pos,
-               std::string_view search)
+bool MatchesAt(const CodePage& codePage, std::string_view text, std::size_t pos, std::string_view search)
 {
     if (text.size() - pos < search.size())
         return false;
@@ -84,8 +83,8 @@ bool TargetAccepted(Files& files, const Text& target, const OpenFile& source)
     FileError error = FileError::None;
     if (!files.attributes(target, attributes, &error))
         return error == FileError::NotFound;
-    constexpr unsigned refused = FileAttribute::ReadOnly | FileAttribute::Hidden |
-                                 FileAttribute::System | FileAttribute::Directory;
+    constexpr unsigned refused =
+        FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System | FileAttribute::Directory;
     if ((attributes & refused) != 0)
         return false;
 
@@ -94,8 +93,7 @@ bool TargetAccepted(Files& files, const Text& target, const OpenFile& source)
     // cannot be read the two cannot be told apart, so the copy is refused too.
     {
         FileHandle existing =
-            files.open(target, FileAccess::None,
-                       FileShare::Read | FileShare::Write | FileShare::Delete,
+            files.open(target, FileAccess::None, FileShare::Read | FileShare::Write | FileShare::Delete,
                        FileDisposition::OpenExisting, FileAttribute::Normal);
         FileIdentity existingId, sourceId;
         if (!existing || !existing->identity(existingId) || !source.identity(sourceId) ||
@@ -148,10 +146,10 @@ enum class LoopEnd { Completed, Cancelled, Failed };
 struct CopyJob {
     OpenFile& source;
     OpenFile& target;
-    std::byte* buffer;    // holds at least min(chunk, total) bytes
-    std::int64_t total;   // the source's length when it was opened
-    std::int64_t chunk;   // bytes per full chunk, > 0
-    int pauseMs;          // pause after every chunk, 0 for none
+    std::byte* buffer;   // holds at least min(chunk, total) bytes
+    std::int64_t total;  // the source's length when it was opened
+    std::int64_t chunk;  // bytes per full chunk, > 0
+    int pauseMs;         // pause after every chunk, 0 for none
 };
 
 // Copies the source into the target, one chunk per turn. After every chunk the
@@ -221,8 +219,7 @@ LoopEnd RunCopyLoop(Platform& platform, SharedState& state, const CopyJob& job)
 
 }  // namespace
 
-Text ReplaceAll(const CodePage& codePage, const Text& text, const Text& search,
-                const Text& replacement)
+Text ReplaceAll(const CodePage& codePage, const Text& text, const Text& search, const Text& replacement)
 {
     Text result = text;
     if (search.empty())
@@ -248,10 +245,9 @@ bool CopyOneFile(Platform& platform, SharedState& state, Text& Folder, Text& Sou
     SourcePath = ReplaceAll(platform.codePage, SourcePath, slash, backslash);
 
     const std::size_t lastBackslash = LastBackslash(platform.codePage, SourcePath);
-    const std::string_view fileName =
-        lastBackslash == std::string_view::npos
-            ? std::string_view(SourcePath)
-            : std::string_view(SourcePath).substr(lastBackslash + 1);
+    const std::string_view fileName = lastBackslash == std::string_view::npos
+                                          ? std::string_view(SourcePath)
+                                          : std::string_view(SourcePath).substr(lastBackslash + 1);
 
     // The last byte alone decides, so a double-byte character whose second byte
     // is 0x5C counts as a trailing backslash.
@@ -300,8 +296,7 @@ bool CopyOneFile(Platform& platform, SharedState& state, Text& Folder, Text& Sou
     temporary.reset();
     buffer.reset();
 
-    if (end == LoopEnd::Completed &&
-        files.setAttributes(temporaryPath, FileAttribute::Normal) &&
+    if (end == LoopEnd::Completed && files.setAttributes(temporaryPath, FileAttribute::Normal) &&
         files.move(temporaryPath, target, /*replaceExisting=*/true))
         return true;
 

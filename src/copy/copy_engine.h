@@ -44,7 +44,6 @@ bool CopyOneFile(Platform& platform, SharedState& state, Text& Folder, Text& Sou
 // starts only where a character starts, and it ignores the case of the letters
 // A to Z. The search goes on right after each inserted replacement, so inserted
 // text is never searched again. An empty `search` replaces nothing.
-Text ReplaceAll(const CodePage& codePage, const Text& text, const Text& search,
-                const Text& replacement);
+Text ReplaceAll(const CodePage& codePage, const Text& text, const Text& search, const Text& replacement);
 
 }  // namespace brenvik

@@ -57,9 +57,9 @@ inline std::vector<int>& RecordPercents(EngineRig& rig, std::vector<int>& seen)
 struct LengthCase {
     const char* name;
     std::int64_t length;
-    std::int32_t chunk;                // as passed; 0 means 1000
-    std::vector<int> percents;         // ProgressPercent in each pending pass
-    std::vector<std::size_t> reads;    // bytes of every read of the source
+    std::int32_t chunk;              // as passed; 0 means 1000
+    std::vector<int> percents;       // ProgressPercent in each pending pass
+    std::vector<std::size_t> reads;  // bytes of every read of the source
 };
 
 inline std::vector<LengthCase> LengthCases()
@@ -114,18 +114,19 @@ struct PathCase {
 
 inline std::vector<PathCase> PathCases()
 {
+    // 0xD5 0x5C is one double-byte character of code page 936 whose second byte
+    // is a backslash; "\325" is 0xD5 written so that no letter after it joins it.
     return {
-        {"forward slashes become backslashes", "{F}backup", "{F}data/a.txt", "{R}backup\\",
+        {"forward slashes become backslashes", "{F}backup", "{F}data/a.txt", "{R}backup\\", "{R}data\\a.txt",
+         "{R}backup\\a.txt"},
+        {"a trailing backslash is kept, not doubled", "{R}backup\\", "{R}data\\a.txt", "{R}backup\\",
          "{R}data\\a.txt", "{R}backup\\a.txt"},
-        {"a trailing backslash is kept, not doubled", "{R}backup\\", "{R}data\\a.txt",
-         "{R}backup\\", "{R}data\\a.txt", "{R}backup\\a.txt"},
-        {"a trailing forward slash becomes the backslash", "{R}backup/", "{R}data\\a.txt",
-         "{R}backup\\", "{R}data\\a.txt", "{R}backup\\a.txt"},
-        {"a last character ending in 0x5C counts as the backslash", "{R}dir\xD5\x5C",
-         "{R}data\\a.txt", "{R}dir\xD5\x5C", "{R}data\\a.txt", "{R}dir\xD5\x5C" "a.txt", true},
-        {"the file name starts after the last real backslash", "{R}backup",
-         "{R}data\\\xD5\x5C" "b.txt", "{R}backup\\", "{R}data\\\xD5\x5C" "b.txt",
-         "{R}backup\\\xD5\x5C" "b.txt", true},
+        {"a trailing forward slash becomes the backslash", "{R}backup/", "{R}data\\a.txt", "{R}backup\\",
+         "{R}data\\a.txt", "{R}backup\\a.txt"},
+        {"a last character ending in 0x5C counts as the backslash", "{R}dir\325\\", "{R}data\\a.txt",
+         "{R}dir\325\\", "{R}data\\a.txt", "{R}dir\325\\a.txt", true},
+        {"the file name starts after the last real backslash", "{R}backup", "{R}data\\\325\\b.txt",
+         "{R}backup\\", "{R}data\\\325\\b.txt", "{R}backup\\\325\\b.txt", true},
     };
 }
 
@@ -225,7 +226,7 @@ struct CancelCase {
     bool renewEveryPass;        // the cancel timer: 3 again in every later pass
     bool completes;
     std::size_t chunksWritten;
-    std::int32_t cancelAfter;   // CancelState when the call has returned
+    std::int32_t cancelAfter;  // CancelState when the call has returned
 };
 
 inline std::vector<CancelCase> CancelCases()
@@ -293,8 +294,7 @@ inline void CheckPause(EngineRig& rig, const PauseCase& c)
 
     EXPECT_TRUE(rig.copy(folder, source, 1000, c.speed));
 
-    const std::vector<int> expected = c.pauseMs == 0 ? std::vector<int>{}
-                                                     : std::vector<int>(3, c.pauseMs);
+    const std::vector<int> expected = c.pauseMs == 0 ? std::vector<int>{} : std::vector<int>(3, c.pauseMs);
     EXPECT_EQ(rig.pause.sleeps, expected);
 }
 
@@ -438,8 +438,8 @@ inline void CheckEmptyThenGrown(EngineRig& rig)
 struct ChangeCase {
     const char* name;
     std::size_t length;
-    int atPass;               // the pass in which the source changes
-    std::int64_t newLength;   // the source is cut to this length, or grown to it
+    int atPass;              // the pass in which the source changes
+    std::int64_t newLength;  // the source is cut to this length, or grown to it
     std::vector<int> percents;
 };
 
@@ -459,8 +459,8 @@ inline void CheckChange(EngineRig& rig, const ChangeCase& c)
 {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(rig.makeFolder(rig.root + "in") && rig.makeFolder(rig.root + "out"));
-    const std::string data = Pattern(static_cast<std::size_t>(std::max<std::int64_t>(
-        static_cast<std::int64_t>(c.length), c.newLength)));
+    const std::string data = Pattern(
+        static_cast<std::size_t>(std::max<std::int64_t>(static_cast<std::int64_t>(c.length), c.newLength)));
     Text source = rig.root + "in\\c.bin";
     Text folder = rig.root + "out";
     ASSERT_TRUE(rig.put(source, data.substr(0, c.length)));
@@ -534,10 +534,8 @@ inline void CheckLargeFile(EngineRig& rig)
     const std::int32_t chunk = 64 << 20;
     Text source = rig.root + "in\\big.bin";
     Text folder = rig.root + "out";
-    ASSERT_TRUE(rig.sparseFile(source, length,
-                               {{0, "start"},
-                                {(std::int64_t{1} << 31) - 3, "across 2 GiB"},
-                                {length - 3, "end"}}));
+    ASSERT_TRUE(rig.sparseFile(
+        source, length, {{0, "start"}, {(std::int64_t{1} << 31) - 3, "across 2 GiB"}, {length - 3, "end"}}));
     std::vector<int> seen;
     RecordPercents(rig, seen);
 
@@ -564,6 +562,7 @@ struct ReplaceCase {
 
 inline std::vector<ReplaceCase> ReplaceCases()
 {
+    // "\325" is the lead byte 0xD5 of a double-byte character of code page 936.
     return {
         {"aXb", "x", "xx", "axxb"},
         {"xXx", "x", "xx", "xxxxxx"},
@@ -572,10 +571,10 @@ inline std::vector<ReplaceCase> ReplaceCases()
         {"", "/", "\\", ""},
         {"abc", "", "z", "abc"},
         {"ABAB", "ab", "-", "--"},
-        {"\xD5/x/", "/", "\\", "\xD5/x\\", true},
-        {"\xD5\x5C\\", "\\", "/", "\xD5\x5C/", true},
-        {"\xD5" "a" "A", "A", "b", "\xD5" "ab", true},
-        {"x\xD5" "A" "\xD5" "a", "\xD5" "a", "!", "x\xD5" "A!", true},
+        {"\325/x/", "/", "\\", "\325/x\\", true},
+        {"\325\\\\", "\\", "/", "\325\\/", true},
+        {"\325aA", "A", "b", "\325ab", true},
+        {"x\325A\325a", "\325a", "!", "x\325A!", true},
     };
 }
 

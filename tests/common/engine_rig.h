@@ -41,14 +41,8 @@ public:
     bool isVisible(WindowId window) const override { return inner_.isVisible(window); }
     Text text(ControlId control) const override { return inner_.text(control); }
     void setText(ControlId control, const Text& ansi) override { inner_.setText(control, ansi); }
-    void setTextUtf8(ControlId control, std::string_view utf8) override
-    {
-        inner_.setTextUtf8(control, utf8);
-    }
-    void setTimerPeriod(ControlId timer, int periodMs) override
-    {
-        inner_.setTimerPeriod(timer, periodMs);
-    }
+    void setTextUtf8(ControlId control, std::string_view utf8) override { inner_.setTextUtf8(control, utf8); }
+    void setTimerPeriod(ControlId timer, int periodMs) override { inner_.setTimerPeriod(timer, periodMs); }
     int timerPeriod(ControlId timer) const override { return inner_.timerPeriod(timer); }
     int runMessageLoop() override { return inner_.runMessageLoop(); }
     void processPending() override
@@ -104,12 +98,8 @@ public:
         ++log.opens;
         return std::make_unique<LoggedFile>(std::move(file), log);
     }
-    bool remove(const Text& path, FileError* error = nullptr) override
-    {
-        return inner_.remove(path, error);
-    }
-    bool move(const Text& from, const Text& to, bool replaceExisting,
-              FileError* error = nullptr) override
+    bool remove(const Text& path, FileError* error = nullptr) override { return inner_.remove(path, error); }
+    bool move(const Text& from, const Text& to, bool replaceExisting, FileError* error = nullptr) override
     {
         return inner_.move(from, to, replaceExisting, error);
     }
@@ -208,7 +198,7 @@ public:
     bool put(const Text& path, const std::string& bytes)
     {
         FileHandle file = direct_.open(path, FileAccess::Write, FileShare::Read,
-                                           FileDisposition::CreateAlways, FileAttribute::Normal);
+                                       FileDisposition::CreateAlways, FileAttribute::Normal);
         if (!file)
             return false;
         const IoResult result = file->write(bytes.data(), bytes.size());
@@ -218,9 +208,8 @@ public:
     // Appends bytes to an existing file, sharing it as the engine's source does.
     bool append(const Text& path, const std::string& bytes)
     {
-        FileHandle file = direct_.open(path, FileAccess::Write,
-                                           FileShare::Read | FileShare::Write,
-                                           FileDisposition::OpenExisting, FileAttribute::Normal);
+        FileHandle file = direct_.open(path, FileAccess::Write, FileShare::Read | FileShare::Write,
+                                       FileDisposition::OpenExisting, FileAttribute::Normal);
         if (!file || !file->seekToEnd())
             return false;
         const IoResult result = file->write(bytes.data(), bytes.size());
@@ -230,9 +219,8 @@ public:
     // Replaces a file's content while others hold it open with read and write sharing.
     bool rewrite(const Text& path, const std::string& bytes)
     {
-        FileHandle file = direct_.open(path, FileAccess::Write,
-                                           FileShare::Read | FileShare::Write,
-                                           FileDisposition::CreateAlways, FileAttribute::Normal);
+        FileHandle file = direct_.open(path, FileAccess::Write, FileShare::Read | FileShare::Write,
+                                       FileDisposition::CreateAlways, FileAttribute::Normal);
         if (!file)
             return false;
         const IoResult result = file->write(bytes.data(), bytes.size());
@@ -242,9 +230,9 @@ public:
     // The whole content of a file, or nothing when it cannot be opened.
     std::optional<std::string> get(const Text& path)
     {
-        FileHandle file = direct_.open(path, FileAccess::Read,
-                                           FileShare::Read | FileShare::Write | FileShare::Delete,
-                                           FileDisposition::OpenExisting, FileAttribute::Normal);
+        FileHandle file =
+            direct_.open(path, FileAccess::Read, FileShare::Read | FileShare::Write | FileShare::Delete,
+                         FileDisposition::OpenExisting, FileAttribute::Normal);
         if (!file)
             return std::nullopt;
         std::string bytes;
@@ -266,10 +254,10 @@ public:
     bool sameContent(const Text& a, const Text& b)
     {
         constexpr unsigned share = FileShare::Read | FileShare::Write | FileShare::Delete;
-        FileHandle fa = direct_.open(a, FileAccess::Read, share, FileDisposition::OpenExisting,
-                                         FileAttribute::Normal);
-        FileHandle fb = direct_.open(b, FileAccess::Read, share, FileDisposition::OpenExisting,
-                                         FileAttribute::Normal);
+        FileHandle fa =
+            direct_.open(a, FileAccess::Read, share, FileDisposition::OpenExisting, FileAttribute::Normal);
+        FileHandle fb =
+            direct_.open(b, FileAccess::Read, share, FileDisposition::OpenExisting, FileAttribute::Normal);
         if (!fa || !fb)
             return false;
         std::vector<char> ba(1 << 20), bb(1 << 20);

@@ -83,8 +83,7 @@ protected:
 
     // Runs `body` as the program on a fresh desktop, with a rig whose folder is
     // D:\work\ and whose helpers bypass the injected faults.
-    void onDesktop(const std::function<void(EngineRig&, SimDesktop&)>& body,
-                   SimOptions options = {})
+    void onDesktop(const std::function<void(EngineRig&, SimDesktop&)>& body, SimOptions options = {})
     {
         SimDesktop desk(base_ / std::to_string(runs_++), options);
         EXPECT_EQ(runOn(desk, body).end, RunEnd::Exited);
@@ -96,8 +95,7 @@ protected:
     {
         return std::make_unique<SimDesktop>(base_ / std::to_string(runs_++));
     }
-    sim::RunOutcome runOn(SimDesktop& desk,
-                          const std::function<void(EngineRig&, SimDesktop&)>& body)
+    sim::RunOutcome runOn(SimDesktop& desk, const std::function<void(EngineRig&, SimDesktop&)>& body)
     {
         return desk.run([&](Platform& platform) {
             EngineRig rig(platform, kRoot, &desk.files());
@@ -111,9 +109,9 @@ protected:
     }
 
 private:
-    fs::path base_ = fs::path(::testing::TempDir()) /
-                     ("brenvik-engine-" + std::to_string(::getpid()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path base_ =
+        fs::path(::testing::TempDir()) / ("brenvik-engine-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     int runs_ = 0;
 };
 
@@ -244,8 +242,8 @@ struct FaultRun {
 };
 
 // Checks the folder D:\work\out\ after a run; `copied` is the source's bytes.
-void CheckAftermath(EngineRig& rig, const std::string& copied, bool hadTarget,
-                    std::optional<bool> result, bool removeMayHaveFailed)
+void CheckAftermath(EngineRig& rig, const std::string& copied, bool hadTarget, std::optional<bool> result,
+                    bool removeMayHaveFailed)
 {
     const Text target = kRoot + "out\\f.bin";
     EXPECT_EQ(rig.get(kRoot + "in\\f.bin"), copied) << "the source is untouched";
@@ -269,8 +267,7 @@ void CheckAftermath(EngineRig& rig, const std::string& copied, bool hadTarget,
 
 class SimEngineFaults : public SimEngine {
 public:
-    FaultRun runWithFault(const std::function<void(FaultyFiles&)>& inject, bool hadTarget,
-                          bool removeMayFail)
+    FaultRun runWithFault(const std::function<void(FaultyFiles&)>& inject, bool hadTarget, bool removeMayFail)
     {
         FaultRun run;
         const std::string data = Pattern(3000, 21);
@@ -298,8 +295,8 @@ public:
             for (int n = 1;; ++n) {
                 SCOPED_TRACE(std::string(what) + " at call " + std::to_string(n) +
                              (hadTarget ? ", onto an existing file" : ", onto a free name"));
-                const FaultRun run = runWithFault(
-                    [&](FaultyFiles& faults) { inject(faults, n); }, hadTarget, false);
+                const FaultRun run =
+                    runWithFault([&](FaultyFiles& faults) { inject(faults, n); }, hadTarget, false);
                 if (!run.injected) {
                     EXPECT_TRUE(run.result) << "a run without faults copies";
                     EXPECT_GT(n, 1) << "the sweep injected nothing at all";
@@ -318,15 +315,14 @@ TEST_F(SimEngineFaults, EveryFailedCallIsSurvivedAndReported)
         FileOp op;
         FileError error;
     };
-    for (const Kind& kind : {Kind{"open", FileOp::Open, FileError::AccessDenied},
-                             Kind{"read", FileOp::Read, FileError::ReadFault},
-                             Kind{"write", FileOp::Write, FileError::DiskFull},
-                             Kind{"move", FileOp::Move, FileError::AccessDenied},
-                             Kind{"set attributes", FileOp::SetAttributes, FileError::AccessDenied}}) {
+    for (const Kind& kind :
+         {Kind{"open", FileOp::Open, FileError::AccessDenied},
+          Kind{"read", FileOp::Read, FileError::ReadFault}, Kind{"write", FileOp::Write, FileError::DiskFull},
+          Kind{"move", FileOp::Move, FileError::AccessDenied},
+          Kind{"set attributes", FileOp::SetAttributes, FileError::AccessDenied}}) {
         for (bool fromThenOn : {false, true}) {
-            sweep(kind.name, [&](FaultyFiles& faults, int n) {
-                faults.failNth(kind.op, n, kind.error, fromThenOn);
-            });
+            sweep(kind.name,
+                  [&](FaultyFiles& faults, int n) { faults.failNth(kind.op, n, kind.error, fromThenOn); });
         }
     }
 }
@@ -336,8 +332,8 @@ TEST_F(SimEngineFaults, ShortWritesAndAFullDiskGiveFalse)
     sweep("short write", [](FaultyFiles& faults, int n) { faults.shortWriteNth(n, 10); });
     for (std::int64_t budget : {0, 999, 1000, 2999}) {
         SCOPED_TRACE("disk budget " + std::to_string(budget));
-        const FaultRun run = runWithFault(
-            [budget](FaultyFiles& faults) { faults.setDiskBudget(budget); }, true, false);
+        const FaultRun run =
+            runWithFault([budget](FaultyFiles& faults) { faults.setDiskBudget(budget); }, true, false);
         EXPECT_FALSE(run.result);
     }
 }
