@@ -22,7 +22,8 @@ protected:
 
     void write(const Text& path, const std::string& content)
     {
-        FileHandle file = files.open(path, FileAccess::Write, FileShare::None, FileDisposition::CreateAlways, 0);
+        FileHandle file =
+            files.open(path, FileAccess::Write, FileShare::None, FileDisposition::CreateAlways, 0);
         ASSERT_NE(file, nullptr) << path << ": native error " << files.lastNativeError();
         ASSERT_EQ(file->write(content.data(), content.size()).bytes, content.size());
     }
@@ -46,13 +47,13 @@ protected:
     // The engine's ways of opening: the source for reading, the target for writing.
     FileHandle openSource(const Text& path, FileError* error)
     {
-        return files.open(path, FileAccess::Read, FileShare::Read | FileShare::Write, FileDisposition::OpenExisting,
-                          FileAttribute::Normal, error);
+        return files.open(path, FileAccess::Read, FileShare::Read | FileShare::Write,
+                          FileDisposition::OpenExisting, FileAttribute::Normal, error);
     }
     FileHandle openTarget(const Text& path, FileError* error)
     {
-        return files.open(path, FileAccess::Write, FileShare::Read | FileShare::Write, FileDisposition::CreateAlways,
-                          FileAttribute::Normal, error);
+        return files.open(path, FileAccess::Write, FileShare::Read | FileShare::Write,
+                          FileDisposition::CreateAlways, FileAttribute::Normal, error);
     }
 };
 
@@ -103,7 +104,8 @@ TEST_F(Win32FilesTest, Open_RefusesWhatAHeldHandleDoesNotShare)
 
     {
         // Held without sharing: neither the source nor the target open succeeds.
-        FileHandle holder = files.open(path, FileAccess::Read, FileShare::None, FileDisposition::OpenExisting, 0);
+        FileHandle holder =
+            files.open(path, FileAccess::Read, FileShare::None, FileDisposition::OpenExisting, 0);
         ASSERT_NE(holder, nullptr);
         FileError sourceError = FileError::None;
         FileError targetError = FileError::None;

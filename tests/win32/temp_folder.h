@@ -18,8 +18,8 @@ public:
     {
         static std::atomic<unsigned> counter{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = std::filesystem::temp_directory_path()
-                / ("brenvik-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        path_ = std::filesystem::temp_directory_path() /
+                ("brenvik-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(path_);
     }
     TempFolder(const TempFolder&) = delete;

@@ -32,10 +32,10 @@ constexpr ControlSpec kControls[] = {
     {"标签1", ControlKind::Label, 8, 100, 160, 24, "", ControlStyle::None, ControlEvents::None},
 };
 
-constexpr WindowSpec kEscapeWindow{"测试窗口", 570, 170, WindowFrame::Caption | WindowFrame::MinimiseBox, true,
-                                   kControls};
-constexpr WindowSpec kPlainWindow{"Plain", 300, 200, WindowFrame::Caption | WindowFrame::Resizable, false,
-                                  kControls};
+constexpr WindowSpec kEscapeWindow{"测试窗口", 570,      170, WindowFrame::Caption | WindowFrame::MinimiseBox,
+                                   true,       kControls};
+constexpr WindowSpec kPlainWindow{"Plain", 300,      200, WindowFrame::Caption | WindowFrame::Resizable,
+                                  false,   kControls};
 
 double MsSince(Clock::time_point start)
 {
@@ -300,7 +300,8 @@ TEST_F(Win32UiTest, Events_ClickAndDoubleClickReachTheHandlerWithTheControl)
     WindowId window = ui.openWindow(kPlainWindow, [&](const Event& event) {
         if (event.kind == EventKind::Click || event.kind == EventKind::DoubleClick)
             seen.emplace_back(event.kind, event.control);
-        if (event.kind == EventKind::DoubleClick || (event.kind == EventKind::Tick && event.control == kGuard))
+        if (event.kind == EventKind::DoubleClick ||
+            (event.kind == EventKind::Tick && event.control == kGuard))
             ui.destroyWindow(event.window);
     });
     ui.setTimerPeriod(control(window, kGuard), 2000);

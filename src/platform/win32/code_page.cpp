@@ -39,7 +39,8 @@ std::string WideToMulti(UINT codePage, DWORD flags, std::wstring_view wide)
     if (wide.empty())
         return {};
     const int length = ToInt(wide.size());
-    const int needed = WideCharToMultiByte(codePage, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    const int needed =
+        WideCharToMultiByte(codePage, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0)
         return {};
     std::string bytes(static_cast<std::size_t>(needed), '\0');
@@ -82,7 +83,8 @@ std::string Win32CodePage::toUtf8(std::string_view ansi) const
         for (std::size_t pos = 0; pos < ansi.size();) {
             const std::size_t length = CharLength(*this, ansi, pos);
             bool charOk = false;
-            const std::wstring part = MultiToWide(id_, MB_ERR_INVALID_CHARS, ansi.substr(pos, length), &charOk);
+            const std::wstring part =
+                MultiToWide(id_, MB_ERR_INVALID_CHARS, ansi.substr(pos, length), &charOk);
             if (charOk)
                 wide += part;
             else

@@ -10,29 +10,29 @@ namespace brenvik::win32 {
 FileError TranslateFileError(unsigned long nativeCode)
 {
     switch (nativeCode) {
-    case ERROR_SUCCESS:
-        return FileError::None;
-    case ERROR_FILE_NOT_FOUND:
-        return FileError::NotFound;
-    case ERROR_PATH_NOT_FOUND:
-        return FileError::PathNotFound;
-    case ERROR_ACCESS_DENIED:
-        return FileError::AccessDenied;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return FileError::SharingViolation;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return FileError::AlreadyExists;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_DIRECTORY:
-        return FileError::InvalidName;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return FileError::DiskFull;
-    default:
-        return FileError::Other;
+        case ERROR_SUCCESS:
+            return FileError::None;
+        case ERROR_FILE_NOT_FOUND:
+            return FileError::NotFound;
+        case ERROR_PATH_NOT_FOUND:
+            return FileError::PathNotFound;
+        case ERROR_ACCESS_DENIED:
+            return FileError::AccessDenied;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return FileError::SharingViolation;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return FileError::AlreadyExists;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY:
+            return FileError::InvalidName;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileError::DiskFull;
+        default:
+            return FileError::Other;
     }
 }
 
@@ -151,14 +151,14 @@ DWORD NativeShare(unsigned share)
 DWORD NativeDisposition(FileDisposition disposition)
 {
     switch (disposition) {
-    case FileDisposition::OpenExisting:
-        return OPEN_EXISTING;
-    case FileDisposition::CreateAlways:
-        return CREATE_ALWAYS;
-    case FileDisposition::CreateNew:
-        return CREATE_NEW;
-    case FileDisposition::OpenAlways:
-        return OPEN_ALWAYS;
+        case FileDisposition::OpenExisting:
+            return OPEN_EXISTING;
+        case FileDisposition::CreateAlways:
+            return CREATE_ALWAYS;
+        case FileDisposition::CreateNew:
+            return CREATE_NEW;
+        case FileDisposition::OpenAlways:
+            return OPEN_ALWAYS;
     }
     return OPEN_EXISTING;
 }
@@ -205,8 +205,8 @@ bool Win32Files::fail(FileError* error)
     return false;
 }
 
-FileHandle Win32Files::open(const Text& path, unsigned access, unsigned share,
-                            FileDisposition disposition, unsigned attributes, FileError* error)
+FileHandle Win32Files::open(const Text& path, unsigned access, unsigned share, FileDisposition disposition,
+                            unsigned attributes, FileError* error)
 {
     if (RefusesWrite(path, access, disposition, NativeAttributes(attributes))) {
         SetLastError(ERROR_ACCESS_DENIED);

@@ -21,8 +21,8 @@ std::optional<std::uint32_t> RunSelfAsChild(std::string_view arguments, unsigned
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
         return std::nullopt;
     const UniqueHandle process(info.hProcess);
     const UniqueHandle thread(info.hThread);
@@ -62,8 +62,10 @@ bool PostDoubleClick(const Win32Ui& ui, ControlId control)
     if (hwnd == nullptr)
         return false;
     const LPARAM corner = MAKELPARAM(2, 2);
-    return PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, corner) && PostMessageW(hwnd, WM_LBUTTONUP, 0, corner)
-           && PostMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, corner) && PostMessageW(hwnd, WM_LBUTTONUP, 0, corner);
+    return PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, corner) &&
+           PostMessageW(hwnd, WM_LBUTTONUP, 0, corner) &&
+           PostMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, corner) &&
+           PostMessageW(hwnd, WM_LBUTTONUP, 0, corner);
 }
 
 std::optional<ScreenRect> WindowRect(const Win32Ui& ui, WindowId window)
@@ -82,8 +84,8 @@ ScreenRect PrimaryScreen()
 
 bool SetFileLength(const Text& path, std::int64_t length)
 {
-    const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
+    const UniqueHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     LARGE_INTEGER position{};
@@ -126,7 +128,8 @@ struct MessageBoxWatcher::State {
                 wchar_t caption[256] = {};
                 GetClassNameW(hwnd, className, 16);
                 GetWindowTextW(hwnd, caption, 256);
-                if (std::wstring_view(className) == L"#32770" && *s->title == caption && IsWindowVisible(hwnd)) {
+                if (std::wstring_view(className) == L"#32770" && *s->title == caption &&
+                    IsWindowVisible(hwnd)) {
                     s->found = hwnd;
                     return FALSE;
                 }

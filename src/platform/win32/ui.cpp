@@ -38,8 +38,8 @@ namespace brenvik::win32 {
 
 namespace {
 
-constexpr int kFirstControlId = 100;  // a control's child-window id is this plus its index
-constexpr UINT_PTR kFirstTimerId = 1; // a timer's SetTimer id is this plus its index
+constexpr int kFirstControlId = 100;   // a control's child-window id is this plus its index
+constexpr UINT_PTR kFirstTimerId = 1;  // a timer's SetTimer id is this plus its index
 constexpr std::string_view kUnexpectedErrorMessage = "程序内部错误：事件处理时出现了未预料的异常。";
 
 // Owns the font the controls are drawn with.
@@ -60,7 +60,10 @@ public:
             DeleteObject(font_);
     }
     // The system's message font, or the stock GUI font when it could not be made.
-    HFONT get() const { return font_ != nullptr ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+    HFONT get() const
+    {
+        return font_ != nullptr ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
 
 private:
     HFONT font_ = nullptr;
@@ -78,8 +81,8 @@ struct WindowRecord {
 };
 
 LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                  UINT_PTR index, DWORD_PTR record);
+LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
+                                  DWORD_PTR record);
 
 std::wstring ClassNameFor(const void* owner)
 {
@@ -255,30 +258,31 @@ NativeControl ControlClass(const ControlSpec& control)
     if (control.style & ControlStyle::Disabled)
         style |= WS_DISABLED;
     // A static control only sees the mouse when it notifies its parent.
-    const DWORD notify = (control.events & (ControlEvents::Click | ControlEvents::DoubleClick)) ? SS_NOTIFY : 0;
+    const DWORD notify =
+        (control.events & (ControlEvents::Click | ControlEvents::DoubleClick)) ? SS_NOTIFY : 0;
     switch (control.kind) {
-    case ControlKind::Label:
-    case ControlKind::TransparentLabel:
-        return {L"STATIC", style | SS_LEFT | notify, 0};
-    case ControlKind::Edit:
-        style |= ES_LEFT | WS_TABSTOP;
-        if (control.style & ControlStyle::MultiLine)
-            style |= ES_MULTILINE | ES_AUTOVSCROLL;
-        else
-            style |= ES_AUTOHSCROLL;
-        if (control.style & ControlStyle::VScroll)
-            style |= WS_VSCROLL;
-        if (control.style & ControlStyle::ReadOnly)
-            style |= ES_READONLY;
-        return {L"EDIT", style, WS_EX_CLIENTEDGE};
-    case ControlKind::Button:
-        return {L"BUTTON", style | BS_PUSHBUTTON | WS_TABSTOP, 0};
-    case ControlKind::ProgressBar:
-        return {PROGRESS_CLASSW, style, 0};
-    case ControlKind::Picture:
-        return {L"STATIC", style | SS_BITMAP | SS_REALSIZECONTROL | notify, 0};
-    case ControlKind::Timer:
-        break;
+        case ControlKind::Label:
+        case ControlKind::TransparentLabel:
+            return {L"STATIC", style | SS_LEFT | notify, 0};
+        case ControlKind::Edit:
+            style |= ES_LEFT | WS_TABSTOP;
+            if (control.style & ControlStyle::MultiLine)
+                style |= ES_MULTILINE | ES_AUTOVSCROLL;
+            else
+                style |= ES_AUTOHSCROLL;
+            if (control.style & ControlStyle::VScroll)
+                style |= WS_VSCROLL;
+            if (control.style & ControlStyle::ReadOnly)
+                style |= ES_READONLY;
+            return {L"EDIT", style, WS_EX_CLIENTEDGE};
+        case ControlKind::Button:
+            return {L"BUTTON", style | BS_PUSHBUTTON | WS_TABSTOP, 0};
+        case ControlKind::ProgressBar:
+            return {PROGRESS_CLASSW, style, 0};
+        case ControlKind::Picture:
+            return {L"STATIC", style | SS_BITMAP | SS_REALSIZECONTROL | notify, 0};
+        case ControlKind::Timer:
+            break;
     }
     return {nullptr, 0, 0};
 }
@@ -310,8 +314,8 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }
 
 // A control's own messages, watched for the double click its table names.
-LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                  UINT_PTR index, DWORD_PTR recordPointer)
+LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
+                                  DWORD_PTR recordPointer)
 {
     auto* record = reinterpret_cast<WindowRecord*>(recordPointer);
     if (message == WM_NCDESTROY) {
@@ -326,7 +330,8 @@ LRESULT CALLBACK ControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         if (message == WM_LBUTTONDBLCLK) {
             const std::shared_ptr<WindowRecord> shared = RecordOf(record);
             if (shared != nullptr)
-                record->ui->raise(shared, Event{EventKind::DoubleClick, record->id, static_cast<int>(index), 0, 0});
+                record->ui->raise(shared,
+                                  Event{EventKind::DoubleClick, record->id, static_cast<int>(index), 0, 0});
         }
         return result;
     } catch (const std::bad_alloc&) {
@@ -348,10 +353,10 @@ bool Win32Ui::State::createControls(WindowRecord& record)
             continue;
         const NativeControl native = ControlClass(control);
         const std::wstring text = control.kind == ControlKind::Picture ? std::wstring{} : Widen(control.text);
-        HWND child = CreateWindowExW(native.exStyle, native.className, text.c_str(), native.style, control.left,
-                                     control.top, control.width, control.height, record.hwnd,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance,
-                                     nullptr);
+        HWND child = CreateWindowExW(native.exStyle, native.className, text.c_str(), native.style,
+                                     control.left, control.top, control.width, control.height, record.hwnd,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
+                                     instance, nullptr);
         if (child == nullptr)
             return false;
         record.controls[i] = child;
@@ -372,8 +377,10 @@ LRESULT Win32Ui::State::controlColour(WindowRecord& record, UINT message, HDC dc
 {
     const int index = GetDlgCtrlID(child) - kFirstControlId;
     const std::span<const ControlSpec> controls = record.spec->controls;
-    if (index < 0 || index >= static_cast<int>(controls.size()) || record.controls[static_cast<std::size_t>(index)] != child)
-        return DefWindowProcW(record.hwnd, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+    if (index < 0 || index >= static_cast<int>(controls.size()) ||
+        record.controls[static_cast<std::size_t>(index)] != child)
+        return DefWindowProcW(record.hwnd, message, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(child));
     const ControlSpec& control = controls[static_cast<std::size_t>(index)];
     const bool red = (control.style & ControlStyle::RedText) != 0;
     if (red)
@@ -393,7 +400,8 @@ LRESULT Win32Ui::State::controlColour(WindowRecord& record, UINT message, HDC dc
         SetBkColor(dc, GetSysColor(colour));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
     }
-    return DefWindowProcW(record.hwnd, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+    return DefWindowProcW(record.hwnd, message, reinterpret_cast<WPARAM>(dc),
+                          reinterpret_cast<LPARAM>(child));
 }
 
 void Win32Ui::State::destroyed(WindowRecord& record)
@@ -409,42 +417,44 @@ LRESULT Win32Ui::State::handle(WindowRecord& record, UINT message, WPARAM wParam
 {
     const HWND hwnd = record.hwnd;
     switch (message) {
-    case WM_COMMAND: {
-        const int index = static_cast<int>(LOWORD(wParam)) - kFirstControlId;
-        const std::span<const ControlSpec> controls = record.spec->controls;
-        if (HIWORD(wParam) == BN_CLICKED && lParam != 0 && index >= 0 && index < static_cast<int>(controls.size())
-            && (controls[static_cast<std::size_t>(index)].events & ControlEvents::Click))
-            raise(record, EventKind::Click, index);
-        return 0;
-    }
-    case WM_TIMER: {
-        const auto index = static_cast<std::size_t>(wParam - kFirstTimerId);
-        // A tick of a timer stopped meanwhile is not passed on.
-        if (wParam >= kFirstTimerId && index < record.periods.size() && record.periods[index] > 0
-            && (record.spec->controls[index].events & ControlEvents::Tick))
-            raise(record, EventKind::Tick, static_cast<int>(index));
-        return 0;
-    }
-    case WM_MOVE:
-        raise(record, EventKind::Moved, -1);
-        return 0;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-        return controlColour(record, message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_DESTROY:
-        // The controls still exist here; the timers stop once the handler has seen it.
-        raise(record, EventKind::Destroyed, -1);
-        for (std::size_t i = 0; i < record.periods.size(); ++i) {
-            if (record.periods[i] > 0)
-                KillTimer(hwnd, kFirstTimerId + i);
-            record.periods[i] = 0;
+        case WM_COMMAND: {
+            const int index = static_cast<int>(LOWORD(wParam)) - kFirstControlId;
+            const std::span<const ControlSpec> controls = record.spec->controls;
+            if (HIWORD(wParam) == BN_CLICKED && lParam != 0 && index >= 0 &&
+                index < static_cast<int>(controls.size()) &&
+                (controls[static_cast<std::size_t>(index)].events & ControlEvents::Click))
+                raise(record, EventKind::Click, index);
+            return 0;
         }
-        return 0;
-    case WM_NCDESTROY:
-        destroyed(record);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    default:
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+        case WM_TIMER: {
+            const auto index = static_cast<std::size_t>(wParam - kFirstTimerId);
+            // A tick of a timer stopped meanwhile is not passed on.
+            if (wParam >= kFirstTimerId && index < record.periods.size() && record.periods[index] > 0 &&
+                (record.spec->controls[index].events & ControlEvents::Tick))
+                raise(record, EventKind::Tick, static_cast<int>(index));
+            return 0;
+        }
+        case WM_MOVE:
+            raise(record, EventKind::Moved, -1);
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+            return controlColour(record, message, reinterpret_cast<HDC>(wParam),
+                                 reinterpret_cast<HWND>(lParam));
+        case WM_DESTROY:
+            // The controls still exist here; the timers stop once the handler has seen it.
+            raise(record, EventKind::Destroyed, -1);
+            for (std::size_t i = 0; i < record.periods.size(); ++i) {
+                if (record.periods[i] > 0)
+                    KillTimer(hwnd, kFirstTimerId + i);
+                record.periods[i] = 0;
+            }
+            return 0;
+        case WM_NCDESTROY:
+            destroyed(record);
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 }
 
@@ -560,7 +570,8 @@ void Win32Ui::setText(ControlId control, const Text& ansi)
         return;
     SetWindowTextA(hwnd, ansi.c_str());
     const std::shared_ptr<WindowRecord> record = state_->find(control.window);
-    if (control.index >= 0 && record->spec->controls[static_cast<std::size_t>(control.index)].kind == ControlKind::TransparentLabel)
+    if (control.index >= 0 &&
+        record->spec->controls[static_cast<std::size_t>(control.index)].kind == ControlKind::TransparentLabel)
         RepaintBehind(hwnd);
 }
 
@@ -571,7 +582,8 @@ void Win32Ui::setTextUtf8(ControlId control, std::string_view utf8)
         return;
     SetWindowTextW(hwnd, Widen(utf8).c_str());
     const std::shared_ptr<WindowRecord> record = state_->find(control.window);
-    if (control.index >= 0 && record->spec->controls[static_cast<std::size_t>(control.index)].kind == ControlKind::TransparentLabel)
+    if (control.index >= 0 &&
+        record->spec->controls[static_cast<std::size_t>(control.index)].kind == ControlKind::TransparentLabel)
         RepaintBehind(hwnd);
 }
 
