@@ -4,7 +4,9 @@
 
 #include <functional>
 
+#include "platform/clipboard.h"
 #include "platform/files.h"
+#include "platform/message_boxes.h"
 #include "platform/pause.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -18,6 +20,8 @@ struct Platform {
     Files& files;
     Pause& pause;
     const CodePage& codePage;
+    Clipboard& clipboard;
+    MessageBoxes& messageBoxes;
 };
 
 // The program's entry routine, called once by the desktop's start-up.

@@ -46,6 +46,14 @@ struct Event {
 
 using EventHandler = std::function<void(const Event&)>;
 
+// A window's placement as the program writes and reads it.
+enum class Placement {
+    Normal = 0,     // shown normally (restored)
+    Centred = 1,    // restored if needed, then centred on the primary screen; never read back
+    Minimised = 2,
+    Maximised = 3,
+};
+
 class Ui {
 public:
     virtual ~Ui() = default;
@@ -73,6 +81,26 @@ public:
     virtual void setVisible(WindowId window, bool visible) = 0;
     virtual bool isVisible(WindowId window) const = 0;
 
+    // Writes the placement. Only while the window is visible: a hidden window
+    // merely remembers the value and nothing happens. Centred restores a
+    // minimised or maximised window, then moves it to the centre of the primary
+    // screen ((screen - size) / 2) only if it is not there already, without
+    // activating it or changing its z-order. Minimising or restoring moves the
+    // window, which raises Moved.
+    virtual void setPlacement(WindowId window, Placement placement) = 0;
+    // The window's real state: Minimised, Maximised, or Normal; never Centred.
+    virtual Placement placement(WindowId window) const = 0;
+
+    // Brings the window to the foreground and makes it the active window.
+    virtual void activate(WindowId window) = 0;
+
+    // Opens a window as openWindow does, modally and without owner: every other
+    // top-level window of the program is disabled, a nested loop dispatches
+    // everything until the window is destroyed, then the other windows get
+    // their former enabled state back and the call returns. A quit message
+    // that arrives meanwhile ends the nested loop and stays queued.
+    virtual void runModal(const WindowSpec& spec, EventHandler handler) = 0;
+
     // --- controls --------------------------------------------------------------
 
     // A control's text as ANSI bytes (GetWindowTextA). Empty for a gone control.
@@ -81,6 +109,15 @@ public:
     virtual void setText(ControlId control, const Text& ansi) = 0;
     // Sets a text given as UTF-8, shown legibly whatever the code page (SetWindowTextW).
     virtual void setTextUtf8(ControlId control, std::string_view utf8) = 0;
+
+    // Puts the caret at the end of an edit box's text, scrolls it into view and
+    // inserts `ansi` there (EM_SETSEL, EM_SCROLLCARET, EM_REPLACESEL): the box
+    // then shows its last line.
+    virtual void appendText(ControlId edit, const Text& ansi) = 0;
+
+    // A progress bar's position, clamped to 0..100 (PBM_SETPOS).
+    virtual void setProgress(ControlId bar, int position) = 0;
+    virtual int progress(ControlId bar) const = 0;
 
     // A timer control's period in milliseconds, 0 when stopped. Writing a period
     // that differs from the current one stops the timer and, when positive,

@@ -44,6 +44,16 @@ public:
     void setTextUtf8(ControlId control, std::string_view utf8) override { inner_.setTextUtf8(control, utf8); }
     void setTimerPeriod(ControlId timer, int periodMs) override { inner_.setTimerPeriod(timer, periodMs); }
     int timerPeriod(ControlId timer) const override { return inner_.timerPeriod(timer); }
+    void setPlacement(WindowId window, Placement placement) override { inner_.setPlacement(window, placement); }
+    Placement placement(WindowId window) const override { return inner_.placement(window); }
+    void activate(WindowId window) override { inner_.activate(window); }
+    void runModal(const WindowSpec& spec, EventHandler handler) override
+    {
+        inner_.runModal(spec, std::move(handler));
+    }
+    void appendText(ControlId edit, const Text& ansi) override { inner_.appendText(edit, ansi); }
+    void setProgress(ControlId bar, int position) override { inner_.setProgress(bar, position); }
+    int progress(ControlId bar) const override { return inner_.progress(bar); }
     int runMessageLoop() override { return inner_.runMessageLoop(); }
     void processPending() override
     {
@@ -182,7 +192,8 @@ public:
     RecordingUi ui{base_.ui};
     RecordingPause pause{base_.pause};
     LoggingFiles files{base_.files};
-    Platform platform{base_.process, ui, files, pause, base_.codePage};
+    Platform platform{base_.process, ui,        files, pause, base_.codePage, base_.clipboard,
+                      base_.messageBoxes};
     SharedState state;
     const Text root;
 

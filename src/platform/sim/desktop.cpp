@@ -7,10 +7,12 @@
 #include <new>
 #include <utility>
 
+#include "platform/sim/clipboard.h"
 #include "platform/sim/clock.h"
 #include "platform/sim/code_page.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/files.h"
+#include "platform/sim/message_boxes.h"
 #include "platform/sim/process.h"
 #include "platform/sim/ui.h"
 
@@ -24,6 +26,8 @@ struct SimDesktop::Impl {
     SimProcess process;
     SimPause pause;
     SimUi ui;
+    SimClipboard clipboard;
+    SimMessageBoxes messageBoxes;
     Platform platform;
     bool ran = false;
 
@@ -35,7 +39,9 @@ struct SimDesktop::Impl {
           process(clock, faults, options.executablePath),
           pause(clock),
           ui(clock, codePage, process, options.screenWidth, options.screenHeight),
-          platform{process, ui, faults, pause, codePage}
+          clipboard(process),
+          messageBoxes(process),
+          platform{process, ui, faults, pause, codePage, clipboard, messageBoxes}
     {
         files.useCodePage(codePage);
         files.setExecutablePath(options.executablePath);

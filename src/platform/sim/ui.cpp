@@ -407,4 +407,44 @@ bool SimUi::controlEnabled(ControlId id) const
     return c != nullptr && c->enabled;
 }
 
+// --- services that are not built yet -------------------------------------------
+// Each ends the run as a fatal error, so a Part that reaches one fails loudly.
+
+void SimUi::setPlacement(WindowId, Placement)
+{
+    process_.fatalError("simulated desktop: window placement is not built yet");
+}
+
+Placement SimUi::placement(WindowId) const
+{
+    process_.fatalError("simulated desktop: window placement is not built yet");
+    std::abort();  // fatalError never returns
+}
+
+void SimUi::activate(WindowId)
+{
+    process_.fatalError("simulated desktop: activating a window is not built yet");
+}
+
+void SimUi::runModal(const WindowSpec&, EventHandler)
+{
+    process_.fatalError("simulated desktop: modal windows are not built yet");
+}
+
+void SimUi::appendText(ControlId, const Text&)
+{
+    process_.fatalError("simulated desktop: appending to an edit box is not built yet");
+}
+
+void SimUi::setProgress(ControlId, int)
+{
+    process_.fatalError("simulated desktop: progress bars are not built yet");
+}
+
+int SimUi::progress(ControlId) const
+{
+    process_.fatalError("simulated desktop: progress bars are not built yet");
+    std::abort();  // fatalError never returns
+}
+
 }  // namespace brenvik::sim

@@ -134,6 +134,13 @@ public:
     int timerPeriod(ControlId timer) const override;
     int runMessageLoop() override;
     void processPending() override;
+    void setPlacement(WindowId window, Placement placement) override;
+    Placement placement(WindowId window) const override;
+    void activate(WindowId window) override;
+    void runModal(const WindowSpec& spec, EventHandler handler) override;
+    void appendText(ControlId edit, const Text& ansi) override;
+    void setProgress(ControlId bar, int position) override;
+    int progress(ControlId bar) const override;
 
     // --- for the other simulated services --------------------------------------
 

@@ -128,6 +128,13 @@ public:
 
     int runMessageLoop() override;
     void processPending() override;
+    void setPlacement(WindowId window, Placement placement) override;
+    Placement placement(WindowId window) const override;
+    void activate(WindowId window) override;
+    void runModal(const WindowSpec& spec, EventHandler handler) override;
+    void appendText(ControlId edit, const Text& ansi) override;
+    void setProgress(ControlId bar, int position) override;
+    int progress(ControlId bar) const override;
 
     // The native window (an HWND) of a control, or of the window itself for
     // index -1; null when it has none. For the layer's own helpers and tests.
@@ -139,6 +146,34 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// The clipboard's file list. Not built yet: every call is a fatal error.
+class Win32Clipboard final : public Clipboard {
+public:
+    explicit Win32Clipboard(Win32Process& process) : process_(process) {}
+
+    bool isFormatAvailable(unsigned format) override;
+    bool open() override;
+    ClipboardData data(unsigned format) override;
+    std::uint32_t fileCount(ClipboardData data) override;
+    std::uint32_t queryFile(ClipboardData data, std::uint32_t index, char* buffer,
+                            std::uint32_t size) override;
+    void close() override;
+
+private:
+    [[noreturn]] void notBuilt() const;
+    Win32Process& process_;
+};
+
+// Message boxes. Not built yet: showing one is a fatal error.
+class Win32MessageBoxes final : public MessageBoxes {
+public:
+    explicit Win32MessageBoxes(Win32Process& process) : process_(process) {}
+    void showInformation(std::string_view textUtf8, std::string_view titleUtf8) override;
+
+private:
+    Win32Process& process_;
+};
+
 // Every service of the real desktop, built in the order they depend on each other.
 struct Win32Desktop {
     Win32CodePage codePage;
@@ -146,8 +181,10 @@ struct Win32Desktop {
     Win32Files files;
     Win32Pause pause;
     Win32Ui ui{process};
+    Win32Clipboard clipboard{process};
+    Win32MessageBoxes messageBoxes{process};
 
-    Platform platform() { return Platform{process, ui, files, pause, codePage}; }
+    Platform platform() { return Platform{process, ui, files, pause, codePage, clipboard, messageBoxes}; }
 };
 
 }  // namespace brenvik::win32

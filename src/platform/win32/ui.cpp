@@ -657,4 +657,42 @@ void* Win32Ui::nativeHandle(ControlId control) const
     return state_->controlWindow(control);
 }
 
+// --- services that are not built yet -------------------------------------------
+// Each is a fatal error, so a Part that reaches one fails loudly.
+
+void Win32Ui::setPlacement(WindowId, Placement)
+{
+    state_->process.fatalError("Win32 layer: window placement is not built yet");
+}
+
+Placement Win32Ui::placement(WindowId) const
+{
+    state_->process.fatalError("Win32 layer: window placement is not built yet");
+}
+
+void Win32Ui::activate(WindowId)
+{
+    state_->process.fatalError("Win32 layer: activating a window is not built yet");
+}
+
+void Win32Ui::runModal(const WindowSpec&, EventHandler)
+{
+    state_->process.fatalError("Win32 layer: modal windows are not built yet");
+}
+
+void Win32Ui::appendText(ControlId, const Text&)
+{
+    state_->process.fatalError("Win32 layer: appending to an edit box is not built yet");
+}
+
+void Win32Ui::setProgress(ControlId, int)
+{
+    state_->process.fatalError("Win32 layer: progress bars are not built yet");
+}
+
+int Win32Ui::progress(ControlId) const
+{
+    state_->process.fatalError("Win32 layer: progress bars are not built yet");
+}
+
 }  // namespace brenvik::win32
