@@ -301,10 +301,9 @@ bool CopyOneFile(Platform& platform, SharedState& state, Text& Folder, Text& Sou
         return true;
 
     // The copy did not complete: the temporary file goes, whatever was under the
-    // target's name stays as it was.
+    // target's name stays as it was, and the progress shows that nothing was copied.
     files.remove(temporaryPath);
-    if (end == LoopEnd::Cancelled)
-        state.ProgressPercent = 0;
+    state.ProgressPercent = 0;
     return false;
 }
 

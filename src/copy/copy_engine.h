@@ -33,7 +33,8 @@ namespace brenvik {
 // State: `state.CopyCounters` shows this call's total and done after every
 // chunk; `state.ProgressPercent` gets the floor of the percentage after every
 // chunk (a fraction above 0.999999999999 rounds up), is left alone for a source
-// of length 0 and by a call that fails before its loop, and is 0 after a cancel.
+// of length 0 and by a call that fails before its loop, and is 0 after a cancel
+// or a failure once the loop has begun.
 // `state.CancelState` is cleared right before the first chunk; a 3 found after a
 // chunk, before that turn's message processing, cancels the copy and is cleared.
 bool CopyOneFile(Platform& platform, SharedState& state, Text& Folder, Text& SourcePath,

@@ -239,6 +239,7 @@ const std::string kOld = "the file that was there";
 struct FaultRun {
     bool result = false;
     bool injected = false;
+    std::int32_t percent = 0;  // ProgressPercent afterwards; 77 before the call
 };
 
 // Checks the folder D:\work\out\ after a run; `copied` is the source's bytes.
@@ -280,8 +281,10 @@ public:
             inject(desk.faults());
             Text source = kRoot + "in/f.bin";
             Text folder = kRoot + "out";
+            rig.state.ProgressPercent = 77;
             run.result = rig.copy(folder, source);
             run.injected = desk.faults().injectedCount() > 0;
+            run.percent = rig.state.ProgressPercent;
             desk.faults().clearRules();
             CheckAftermath(rig, data, hadTarget, run.result, removeMayFail);
         });
@@ -330,11 +333,14 @@ TEST_F(SimEngineFaults, EveryFailedCallIsSurvivedAndReported)
 TEST_F(SimEngineFaults, ShortWritesAndAFullDiskGiveFalse)
 {
     sweep("short write", [](FaultyFiles& faults, int n) { faults.shortWriteNth(n, 10); });
+    // A disk that fills up during the copy: false, and the progress shows that
+    // nothing was copied.
     for (std::int64_t budget : {0, 999, 1000, 2999}) {
         SCOPED_TRACE("disk budget " + std::to_string(budget));
         const FaultRun run =
             runWithFault([budget](FaultyFiles& faults) { faults.setDiskBudget(budget); }, true, false);
         EXPECT_FALSE(run.result);
+        EXPECT_EQ(run.percent, 0);
     }
 }
 

@@ -3,6 +3,7 @@
 // and the final MoveFileExA, with the system's code page (936 in the tests).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -161,6 +162,33 @@ TEST_F(Win32Engine, NestedCopiesKeepTheirOwnCounters)
 TEST_F(Win32Engine, FilesOf2GiBAndMoreCopyExactly)
 {
     onDesktop([](EngineRig& rig) { CheckLargeFile(rig); });
+}
+
+// A real full disk. BRENVIK_FULL_DISK names, as a Windows path, an empty folder
+// on a file system of about 1 MiB, such as a tmpfs mounted with size=1m and
+// reached through drive Z. The copy of a larger file gives false and leaves
+// the file that was there, and nothing else.
+TEST_F(Win32Engine, FullDiskGivesFalseAndKeepsTheExistingFile)
+{
+    const char* fullDisk = std::getenv("BRENVIK_FULL_DISK");
+    if (fullDisk == nullptr || *fullDisk == '\0')
+        GTEST_SKIP() << "BRENVIK_FULL_DISK is not set: no small file system to fill";
+    onDesktop([&](EngineRig& rig) {
+        ASSERT_TRUE(rig.makeFolder(rig.root + "in"));
+        const std::string data = Pattern(3 << 20, 9);
+        Text source = rig.root + "in\\big.bin";
+        ASSERT_TRUE(rig.put(source, data));
+        Text folder = fullDisk;
+        const Text existing = folder + "\\big.bin";
+        ASSERT_TRUE(rig.put(existing, "keep me"));
+
+        EXPECT_FALSE(rig.copy(folder, source, 64 * 1024));
+
+        EXPECT_EQ(rig.get(existing), "keep me");
+        EXPECT_EQ(rig.list(folder), std::vector<std::string>{"big.bin"});
+        EXPECT_EQ(rig.state.ProgressPercent, 0);
+        rig.real().remove(existing);
+    });
 }
 
 TEST_F(Win32Engine, ReplaceAllCases)
