@@ -6,10 +6,14 @@
 
 #include "platform/clipboard.h"
 #include "platform/files.h"
+#include "platform/folder_picker.h"
+#include "platform/hotkeys.h"
+#include "platform/images.h"
 #include "platform/message_boxes.h"
 #include "platform/pause.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/tray.h"
 #include "platform/ui.h"
 
 namespace brenvik {
@@ -22,6 +26,10 @@ struct Platform {
     const CodePage& codePage;
     Clipboard& clipboard;
     MessageBoxes& messageBoxes;
+    Tray& tray;
+    Hotkeys& hotkeys;
+    FolderPicker& folderPicker;
+    WindowImages& images;
 };
 
 // The program's entry routine, called once by the desktop's start-up.

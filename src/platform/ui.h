@@ -34,6 +34,8 @@ enum class EventKind {
     DoubleClick,  // a control was double-clicked
     Tick,         // a timer's period elapsed
     Feedback,     // a notification sent to a control; arg1 and arg2 carry its values
+    Tray,         // the window's tray icon was clicked; arg1 is the TrayEventType
+    MenuCommand,  // an item of the window's pop-up menu was chosen; arg1 is its 0-based index
 };
 
 struct Event {

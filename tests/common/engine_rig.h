@@ -193,7 +193,7 @@ public:
     RecordingPause pause{base_.pause};
     LoggingFiles files{base_.files};
     Platform platform{base_.process, ui,        files, pause, base_.codePage, base_.clipboard,
-                      base_.messageBoxes};
+                      base_.messageBoxes, base_.tray, base_.hotkeys, base_.folderPicker, base_.images};
     SharedState state;
     const Text root;
 

@@ -14,6 +14,7 @@
 #include "platform/sim/files.h"
 #include "platform/sim/message_boxes.h"
 #include "platform/sim/process.h"
+#include "platform/sim/shell.h"
 #include "platform/sim/ui.h"
 
 namespace brenvik::sim {
@@ -28,6 +29,10 @@ struct SimDesktop::Impl {
     SimUi ui;
     SimClipboard clipboard;
     SimMessageBoxes messageBoxes;
+    SimTray tray;
+    SimHotkeys hotkeys;
+    SimFolderPicker folderPicker;
+    SimWindowImages images;
     Platform platform;
     bool ran = false;
 
@@ -41,7 +46,12 @@ struct SimDesktop::Impl {
           ui(clock, codePage, process, options.screenWidth, options.screenHeight),
           clipboard(process),
           messageBoxes(process),
-          platform{process, ui, faults, pause, codePage, clipboard, messageBoxes}
+          tray(process),
+          hotkeys(process),
+          folderPicker(process),
+          images(process),
+          platform{process, ui,        faults,  pause,   codePage, clipboard,
+                   messageBoxes, tray, hotkeys, folderPicker, images}
     {
         files.useCodePage(codePage);
         files.setExecutablePath(options.executablePath);

@@ -1,18 +1,79 @@
-// The clipboard's file list over the Windows clipboard. Not built yet.
+// The clipboard's file list over the Windows clipboard: each call is the one
+// Windows call of the same name, with no other call made in between.
 #include "platform/win32/desktop.h"
+#include "platform/win32/native.h"
+
+#include <cstring>
+
+#include <shellapi.h>
 
 namespace brenvik::win32 {
 
-void Win32Clipboard::notBuilt() const
+namespace {
+
+HDROP DropHandle(ClipboardData data)
 {
-    process_.fatalError("Win32 layer: the clipboard is not built yet");
+    return reinterpret_cast<HDROP>(data.value);
 }
 
-bool Win32Clipboard::isFormatAvailable(unsigned) { notBuilt(); }
-bool Win32Clipboard::open() { notBuilt(); }
-ClipboardData Win32Clipboard::data(unsigned) { notBuilt(); }
-std::uint32_t Win32Clipboard::fileCount(ClipboardData) { notBuilt(); }
-std::uint32_t Win32Clipboard::queryFile(ClipboardData, std::uint32_t, char*, std::uint32_t) { notBuilt(); }
-void Win32Clipboard::close() { notBuilt(); }
+}  // namespace
+
+Win32Clipboard::~Win32Clipboard()
+{
+    // A clipboard left open would keep every other program from it.
+    if (open_)
+        CloseClipboard();
+}
+
+bool Win32Clipboard::isFormatAvailable(unsigned format)
+{
+    return IsClipboardFormatAvailable(format) != FALSE;
+}
+
+bool Win32Clipboard::open()
+{
+    if (!OpenClipboard(nullptr))
+        return false;
+    open_ = true;
+    return true;
+}
+
+ClipboardData Win32Clipboard::data(unsigned format)
+{
+    // The handle is the clipboard's and is passed on untouched, neither locked nor tested.
+    return ClipboardData{reinterpret_cast<std::uintptr_t>(GetClipboardData(format))};
+}
+
+std::uint32_t Win32Clipboard::fileCount(ClipboardData data)
+{
+    if (!data)
+        return 0;
+    return DragQueryFileA(DropHandle(data), 0xFFFFFFFF, nullptr, 0);
+}
+
+std::uint32_t Win32Clipboard::queryFile(ClipboardData data, std::uint32_t index, char* buffer,
+                                        std::uint32_t size)
+{
+    // Without a buffer the call would report the length a path needs instead of writing it.
+    if (!data || buffer == nullptr || size == 0 || index == 0xFFFFFFFF)
+        return 0;
+    if (DragQueryFileA(DropHandle(data), index, buffer, size) == 0)
+        return 0;
+    // The shell's count is the whole path's length, even when the buffer cut
+    // it, and a list kept in UTF-16 counts UTF-16 units and may fill the
+    // buffer without a zero. What the buffer holds is the answer.
+    const void* zero = std::memchr(buffer, '\0', size);
+    if (zero == nullptr) {
+        buffer[size - 1] = '\0';
+        return size - 1;
+    }
+    return static_cast<std::uint32_t>(static_cast<const char*>(zero) - buffer);
+}
+
+void Win32Clipboard::close()
+{
+    CloseClipboard();
+    open_ = false;
+}
 
 }  // namespace brenvik::win32

@@ -4,10 +4,11 @@
 // Implemented: process start and end (COM, the executable's folder, exit
 // routines, ending at once, the fatal error), windows built from layout tables
 // (labels, edit boxes, buttons, progress bars, pictures without an image yet,
-// timers), the message loop with its quit rule and the Esc key, the pending-
-// message pass, files, the pause and the code page.
-// Not yet: the tray icon, global hotkeys, the clipboard's file list, the folder
-// picker, the message box, modal windows, progress bar positions and images.
+// timers), placement, activation and modal windows, appending to edit boxes,
+// progress bar positions, the message loop with its quit rule and the Esc key,
+// the pending-message pass, the clipboard's file list, the message box, files,
+// the pause and the code page.
+// Not yet: the tray icon, global hotkeys, the folder picker and images.
 //
 // This header does not include <windows.h>: native handles stay in the .cpp files.
 #pragma once
@@ -146,10 +147,14 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// The clipboard's file list. Not built yet: every call is a fatal error.
+// The clipboard's file list over the Windows clipboard.
 class Win32Clipboard final : public Clipboard {
 public:
-    explicit Win32Clipboard(Win32Process& process) : process_(process) {}
+    Win32Clipboard() = default;
+    // Closes the clipboard if this object opened it and did not close it.
+    ~Win32Clipboard() override;
+    Win32Clipboard(const Win32Clipboard&) = delete;
+    Win32Clipboard& operator=(const Win32Clipboard&) = delete;
 
     bool isFormatAvailable(unsigned format) override;
     bool open() override;
@@ -160,15 +165,60 @@ public:
     void close() override;
 
 private:
-    [[noreturn]] void notBuilt() const;
-    Win32Process& process_;
+    bool open_ = false;
 };
 
-// Message boxes. Not built yet: showing one is a fatal error.
+// Message boxes through the wide API. `process` receives the fatal error when
+// memory for the texts cannot be obtained.
 class Win32MessageBoxes final : public MessageBoxes {
 public:
     explicit Win32MessageBoxes(Win32Process& process) : process_(process) {}
     void showInformation(std::string_view textUtf8, std::string_view titleUtf8) override;
+
+private:
+    Win32Process& process_;
+};
+
+// The tray icon and its menu. Not built yet: every call is a fatal error.
+class Win32Tray final : public Tray {
+public:
+    explicit Win32Tray(Win32Process& process) : process_(process) {}
+    bool setIcon(WindowId owner, std::span<const unsigned char> iconFile, std::string_view tipAnsi) override;
+    void removeIcon(WindowId owner) override;
+    void popupMenu(WindowId owner, std::span<const std::string_view> itemsUtf8) override;
+
+private:
+    Win32Process& process_;
+};
+
+// Global hotkeys. Not built yet: every call is a fatal error.
+class Win32Hotkeys final : public Hotkeys {
+public:
+    explicit Win32Hotkeys(Win32Process& process) : process_(process) {}
+    std::int32_t registerHotkey(WindowId window, ControlId notifyLabel, std::int32_t modifiers,
+                                std::int32_t key) override;
+    void unregisterHotkey(WindowId window, std::int32_t id) override;
+
+private:
+    Win32Process& process_;
+};
+
+// The shell's folder picker. Not built yet: every call is a fatal error.
+class Win32FolderPicker final : public FolderPicker {
+public:
+    explicit Win32FolderPicker(Win32Process& process) : process_(process) {}
+    Text pickFolder(std::string_view promptUtf8) override;
+
+private:
+    Win32Process& process_;
+};
+
+// Window icons and pictures. Not built yet: every call is a fatal error.
+class Win32WindowImages final : public WindowImages {
+public:
+    explicit Win32WindowImages(Win32Process& process) : process_(process) {}
+    bool setWindowIcon(WindowId window, std::span<const unsigned char> iconFile) override;
+    bool setPicture(ControlId picture, std::span<const unsigned char> png) override;
 
 private:
     Win32Process& process_;
@@ -181,10 +231,17 @@ struct Win32Desktop {
     Win32Files files;
     Win32Pause pause;
     Win32Ui ui{process};
-    Win32Clipboard clipboard{process};
+    Win32Clipboard clipboard;
     Win32MessageBoxes messageBoxes{process};
+    Win32Tray tray{process};
+    Win32Hotkeys hotkeys{process};
+    Win32FolderPicker folderPicker{process};
+    Win32WindowImages images{process};
 
-    Platform platform() { return Platform{process, ui, files, pause, codePage, clipboard, messageBoxes}; }
+    Platform platform()
+    {
+        return Platform{process, ui, files, pause, codePage, clipboard, messageBoxes, tray, hotkeys, folderPicker, images};
+    }
 };
 
 }  // namespace brenvik::win32

@@ -11,6 +11,13 @@
 // one is destroyed, none is left and the message loop has started, it posts
 // the quit message with code 0.
 //
+// Modal windows: runModal disables the program's other top-level windows,
+// remembering whether each was enabled, and runs a nested loop until the
+// modal window is gone. The others get their former state back just before
+// the modal window is destroyed (DestroyWindow, its close request, or its
+// WM_DESTROY as the last resort), so that the system can hand the activation
+// back to one of them instead of to some other program.
+//
 // The Esc key: every loop of the layer looks at each message before it is
 // translated and dispatched; a WM_KEYDOWN of VK_ESCAPE aimed at a window whose
 // table says Esc closes it, or at one of its controls, becomes a WM_CLOSE for
@@ -78,6 +85,13 @@ struct WindowRecord {
     std::vector<HWND> controls;  // null for timers
     std::vector<int> periods;    // timers' periods in milliseconds, 0 when stopped
     bool created = false;        // Created was raised; no event is passed on before
+    // A modal window's record of the windows it disabled, each with whether it
+    // was enabled before; emptied when they get that state back.
+    struct Disabled {
+        WindowId window;
+        bool wasEnabled;
+    };
+    std::vector<Disabled> disabledOthers;
 };
 
 LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -212,6 +226,31 @@ struct Win32Ui::State {
         DispatchMessageW(&message);
     }
 
+    // Gives the windows a modal window disabled their former enabled state back.
+    void restoreOthers(WindowRecord& modal)
+    {
+        std::vector<WindowRecord::Disabled> others;
+        others.swap(modal.disabledOthers);
+        for (const WindowRecord::Disabled& other : others) {
+            const std::shared_ptr<WindowRecord> record = find(other.window);
+            if (record != nullptr && record->hwnd != nullptr)
+                EnableWindow(record->hwnd, other.wasEnabled ? TRUE : FALSE);
+        }
+    }
+
+    // The native window of a control of the given kind; null when the control
+    // is gone or of another kind, so that no message meant for one kind of
+    // control reaches another.
+    HWND controlOfKind(ControlId control, ControlKind kind) const
+    {
+        const std::shared_ptr<WindowRecord> record = find(control.window);
+        if (record == nullptr || control.index < 0 || control.index >= static_cast<int>(record->controls.size()))
+            return nullptr;
+        const auto index = static_cast<std::size_t>(control.index);
+        return record->spec->controls[index].kind == kind ? record->controls[index] : nullptr;
+    }
+
+    std::shared_ptr<WindowRecord> create(const WindowSpec& spec, EventHandler handler);
     bool createControls(WindowRecord& record);
     LRESULT handle(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT controlColour(WindowRecord& record, UINT message, HDC dc, HWND child);
@@ -365,8 +404,11 @@ bool Win32Ui::State::createControls(WindowRecord& record)
             SendMessageW(child, PBM_SETRANGE32, 0, 100);
             SendMessageW(child, PBM_SETPOS, 0, 0);
         }
-        if (control.kind == ControlKind::Edit && control.textLimit > 0)
-            SendMessageW(child, EM_LIMITTEXT, static_cast<WPARAM>(control.textLimit), 0);
+        // Without a limit of its own an edit box would take no more than the
+        // system's default of some 30,000 characters, even from the program.
+        if (control.kind == ControlKind::Edit)
+            SendMessageW(child, EM_LIMITTEXT, static_cast<WPARAM>(control.textLimit > 0 ? control.textLimit : 0),
+                         0);
         if (control.events & ControlEvents::DoubleClick)
             SetWindowSubclass(child, &ControlProcedure, i, reinterpret_cast<DWORD_PTR>(&record));
     }
@@ -441,8 +483,13 @@ LRESULT Win32Ui::State::handle(WindowRecord& record, UINT message, WPARAM wParam
         case WM_CTLCOLOREDIT:
             return controlColour(record, message, reinterpret_cast<HDC>(wParam),
                                  reinterpret_cast<HWND>(lParam));
+        case WM_CLOSE:
+            // DefWindowProc destroys the window; a modal one first gives the others back.
+            restoreOthers(record);
+            return DefWindowProcW(hwnd, message, wParam, lParam);
         case WM_DESTROY:
             // The controls still exist here; the timers stop once the handler has seen it.
+            restoreOthers(record);
             raise(record, EventKind::Destroyed, -1);
             for (std::size_t i = 0; i < record.periods.size(); ++i) {
                 if (record.periods[i] > 0)
@@ -462,41 +509,50 @@ Win32Ui::Win32Ui(Win32Process& process) : state_(std::make_unique<State>(process
 
 Win32Ui::~Win32Ui() = default;
 
-WindowId Win32Ui::openWindow(const WindowSpec& spec, EventHandler handler)
+std::shared_ptr<WindowRecord> Win32Ui::State::create(const WindowSpec& spec, EventHandler handler)
 {
-    State& state = *state_;
-    if (state.atom == 0)
-        return {};
+    if (atom == 0)
+        return nullptr;
     auto record = std::make_shared<WindowRecord>();
-    record->ui = &state;
-    record->id = WindowId{state.nextId++};
+    record->ui = this;
+    record->id = WindowId{nextId++};
     record->spec = &spec;
     record->handler = std::move(handler);
     record->controls.assign(spec.controls.size(), nullptr);
     record->periods.assign(spec.controls.size(), 0);
-    state.windows.emplace(record->id.value, record);
+    windows.emplace(record->id.value, record);
 
     const int left = (GetSystemMetrics(SM_CXSCREEN) - spec.outerWidth) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - spec.outerHeight) / 2;
     const std::wstring title = Widen(spec.title);
-    const HWND hwnd = CreateWindowExW(WindowExStyle(spec.frame), state.className.c_str(), title.c_str(),
+    const HWND hwnd = CreateWindowExW(WindowExStyle(spec.frame), className.c_str(), title.c_str(),
                                       WindowStyle(spec.frame), left, top, spec.outerWidth, spec.outerHeight,
-                                      nullptr, nullptr, state.instance, record.get());
+                                      nullptr, nullptr, instance, record.get());
     if (hwnd == nullptr) {
-        state.windows.erase(record->id.value);
-        return {};
+        windows.erase(record->id.value);
+        return nullptr;
     }
-    if (!state.createControls(*record)) {
+    if (!createControls(*record)) {
         // Not created: destroying it raises nothing and posts no quit message.
         DestroyWindow(hwnd);
-        return {};
+        return nullptr;
     }
 
     record->created = true;
-    state.raise(record, Event{EventKind::Created, record->id, -1, 0, 0});
+    raise(record, Event{EventKind::Created, record->id, -1, 0, 0});
+    return record;
+}
+
+WindowId Win32Ui::openWindow(const WindowSpec& spec, EventHandler handler)
+{
+    State& state = *state_;
+    const std::shared_ptr<WindowRecord> record = state.create(spec, std::move(handler));
+    if (record == nullptr)
+        return {};
+    // The created handler may have destroyed the window already.
     if (state.find(record->id) != nullptr) {
-        ShowWindow(hwnd, SW_SHOW);
-        SetForegroundWindow(hwnd);
+        ShowWindow(record->hwnd, SW_SHOW);
+        SetForegroundWindow(record->hwnd);
     }
     return record->id;
 }
@@ -504,8 +560,12 @@ WindowId Win32Ui::openWindow(const WindowSpec& spec, EventHandler handler)
 void Win32Ui::destroyWindow(WindowId window)
 {
     const std::shared_ptr<WindowRecord> record = state_->find(window);
-    if (record != nullptr && record->hwnd != nullptr)
-        DestroyWindow(record->hwnd);
+    if (record == nullptr || record->hwnd == nullptr)
+        return;
+    // A modal window gives the others back before it goes, so that one of
+    // them can become the active window.
+    state_->restoreOthers(*record);
+    DestroyWindow(record->hwnd);
 }
 
 void Win32Ui::requestClose(WindowId window)
@@ -657,42 +717,136 @@ void* Win32Ui::nativeHandle(ControlId control) const
     return state_->controlWindow(control);
 }
 
-// --- services that are not built yet -------------------------------------------
-// Each is a fatal error, so a Part that reaches one fails loudly.
+// --- placement, activation and modal windows ----------------------------------
 
-void Win32Ui::setPlacement(WindowId, Placement)
+void Win32Ui::setPlacement(WindowId window, Placement placement)
 {
-    state_->process.fatalError("Win32 layer: window placement is not built yet");
+    State& state = *state_;
+    const std::shared_ptr<WindowRecord> record = state.find(window);
+    if (record == nullptr)
+        return;
+    const HWND hwnd = record->hwnd;
+    // A hidden window only keeps the value, and since reading the placement
+    // reports the window's real state, nothing ever reads it back.
+    if (!IsWindowVisible(hwnd))
+        return;
+    // A value outside the four is taken as the nearest of them.
+    const int value = static_cast<int>(placement);
+    if (value <= static_cast<int>(Placement::Normal)) {
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+    } else if (value >= static_cast<int>(Placement::Maximised)) {
+        ShowWindow(hwnd, SW_MAXIMIZE);
+    } else if (placement == Placement::Minimised) {
+        ShowWindow(hwnd, SW_MINIMIZE);
+    } else {
+        if (IsIconic(hwnd) || IsZoomed(hwnd)) {
+            ShowWindow(hwnd, SW_RESTORE);
+            // The restore's Moved handler may have destroyed or hidden the window.
+            if (state.find(window) == nullptr || !IsWindowVisible(hwnd))
+                return;
+        }
+        RECT rect{};
+        if (!GetWindowRect(hwnd, &rect))
+            return;
+        const int width = rect.right - rect.left;
+        const int height = rect.bottom - rect.top;
+        const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        if (left != rect.left || top != rect.top)
+            SetWindowPos(hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
-Placement Win32Ui::placement(WindowId) const
+Placement Win32Ui::placement(WindowId window) const
 {
-    state_->process.fatalError("Win32 layer: window placement is not built yet");
+    const std::shared_ptr<WindowRecord> record = state_->find(window);
+    if (record == nullptr)
+        return Placement::Normal;
+    if (IsIconic(record->hwnd))
+        return Placement::Minimised;
+    if (IsZoomed(record->hwnd))
+        return Placement::Maximised;
+    return Placement::Normal;
 }
 
-void Win32Ui::activate(WindowId)
+void Win32Ui::activate(WindowId window)
 {
-    state_->process.fatalError("Win32 layer: activating a window is not built yet");
+    const std::shared_ptr<WindowRecord> record = state_->find(window);
+    if (record == nullptr)
+        return;
+    SetForegroundWindow(record->hwnd);
+    SetActiveWindow(record->hwnd);
 }
 
-void Win32Ui::runModal(const WindowSpec&, EventHandler)
+void Win32Ui::runModal(const WindowSpec& spec, EventHandler handler)
 {
-    state_->process.fatalError("Win32 layer: modal windows are not built yet");
+    State& state = *state_;
+    const std::shared_ptr<WindowRecord> record = state.create(spec, std::move(handler));
+    // Not made, or destroyed by its own created handler: nothing to wait for.
+    if (record == nullptr || state.find(record->id) == nullptr)
+        return;
+    const WindowId id = record->id;
+
+    // Every other window of the program is disabled, each one's state noted first.
+    for (const auto& [key, other] : state.windows) {
+        if (other != record && other->hwnd != nullptr)
+            record->disabledOthers.push_back({other->id, IsWindowEnabled(other->hwnd) != FALSE});
+    }
+    for (const WindowRecord::Disabled& other : record->disabledOthers)
+        EnableWindow(state.find(other.window)->hwnd, FALSE);
+
+    ShowWindow(record->hwnd, SW_SHOW);
+    SetForegroundWindow(record->hwnd);
+
+    MSG message{};
+    while (state.find(id) != nullptr) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // The quit message belongs to the outer loop: put it back and leave.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got == -1)
+            break;
+        state.dispatch(message);
+    }
+    // Left while the window is still open (the quit message): the others are
+    // given back their state all the same.
+    if (const std::shared_ptr<WindowRecord> open = state.find(id))
+        state.restoreOthers(*open);
 }
 
-void Win32Ui::appendText(ControlId, const Text&)
+// --- edit boxes and progress bars ----------------------------------------------
+
+void Win32Ui::appendText(ControlId edit, const Text& ansi)
 {
-    state_->process.fatalError("Win32 layer: appending to an edit box is not built yet");
+    const HWND hwnd = state_->controlOfKind(edit, ControlKind::Edit);
+    if (hwnd == nullptr)
+        return;
+    // The box is a Unicode window, so its positions count UTF-16 units; the
+    // text goes in through the ANSI message, which converts it from the code
+    // page as SetWindowTextA does.
+    const auto end = static_cast<WPARAM>(GetWindowTextLengthW(hwnd));
+    SendMessageW(hwnd, EM_SETSEL, end, static_cast<LPARAM>(end));
+    SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
+    SendMessageA(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(ansi.c_str()));
 }
 
-void Win32Ui::setProgress(ControlId, int)
+void Win32Ui::setProgress(ControlId bar, int position)
 {
-    state_->process.fatalError("Win32 layer: progress bars are not built yet");
+    const HWND hwnd = state_->controlOfKind(bar, ControlKind::ProgressBar);
+    if (hwnd == nullptr)
+        return;
+    const int clamped = position < 0 ? 0 : (position > 100 ? 100 : position);
+    SendMessageW(hwnd, PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
 }
 
-int Win32Ui::progress(ControlId) const
+int Win32Ui::progress(ControlId bar) const
 {
-    state_->process.fatalError("Win32 layer: progress bars are not built yet");
+    const HWND hwnd = state_->controlOfKind(bar, ControlKind::ProgressBar);
+    if (hwnd == nullptr)
+        return 0;
+    return static_cast<int>(SendMessageW(hwnd, PBM_GETPOS, 0, 0));
 }
 
 }  // namespace brenvik::win32
