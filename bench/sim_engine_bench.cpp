@@ -48,13 +48,11 @@ bool PosixCopy(const fs::path& source, const fs::path& target)
     return got == 0;
 }
 
-// Everything on one simulated desktop, whose files are used without the
-// fault-injecting wrapper, with a window whose 100 ms timer is live.
-int Run(sim::SimDesktop& desk, Platform& desktopPlatform)
+// Everything on one simulated desktop, with a window whose 100 ms timer is
+// live. The engine and the bare loop both reach the files through the
+// desktop's own layer, the fault-injecting wrapper with no rule set.
+int Run(sim::SimDesktop& desk, Platform& platform)
 {
-    Platform platform{desktopPlatform.process,     desktopPlatform.ui,       desk.files(),
-                      desktopPlatform.pause,       desktopPlatform.codePage, desktopPlatform.clipboard,
-                      desktopPlatform.messageBoxes};
     SharedState state;
     ProgressWindow window(platform.ui, state);
     std::error_code error;
@@ -84,6 +82,8 @@ int Run(sim::SimDesktop& desk, Platform& desktopPlatform)
         PrintContest(std::to_string(chunk), contest, "");
         ok = ok && contest.ok;
     }
+
+    Print("pending_pass_ns", PendingPassNanoseconds(platform.ui), "ns");
 
     const fs::path hostSource = desk.files().hostPath(kSource);
     const fs::path hostTarget = desk.files().hostPath(kOut + "host.bin");

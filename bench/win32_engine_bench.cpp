@@ -53,6 +53,7 @@ int Run(const Text& folder)
         ok = ok && contest.ok;
     }
     Print("progress_timer_ticks_wine", window.ticks(), "ticks");
+    Print("pending_pass_ns_wine", PendingPassNanoseconds(platform.ui), "ns");
 
     // Wine's processes are Linux processes: their /proc files are reached through drive Z.
     const std::vector<MemoryCase> memoryCases{
