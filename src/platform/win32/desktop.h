@@ -240,7 +240,8 @@ struct Win32Desktop {
 
     Platform platform()
     {
-        return Platform{process, ui, files, pause, codePage, clipboard, messageBoxes, tray, hotkeys, folderPicker, images};
+        return Platform{process,      ui,   files,   pause,        codePage, clipboard,
+                        messageBoxes, tray, hotkeys, folderPicker, images};
     }
 };
 

@@ -244,7 +244,8 @@ struct Win32Ui::State {
     HWND controlOfKind(ControlId control, ControlKind kind) const
     {
         const std::shared_ptr<WindowRecord> record = find(control.window);
-        if (record == nullptr || control.index < 0 || control.index >= static_cast<int>(record->controls.size()))
+        if (record == nullptr || control.index < 0 ||
+            control.index >= static_cast<int>(record->controls.size()))
             return nullptr;
         const auto index = static_cast<std::size_t>(control.index);
         return record->spec->controls[index].kind == kind ? record->controls[index] : nullptr;
@@ -407,8 +408,8 @@ bool Win32Ui::State::createControls(WindowRecord& record)
         // Without a limit of its own an edit box would take no more than the
         // system's default of some 30,000 characters, even from the program.
         if (control.kind == ControlKind::Edit)
-            SendMessageW(child, EM_LIMITTEXT, static_cast<WPARAM>(control.textLimit > 0 ? control.textLimit : 0),
-                         0);
+            SendMessageW(child, EM_LIMITTEXT,
+                         static_cast<WPARAM>(control.textLimit > 0 ? control.textLimit : 0), 0);
         if (control.events & ControlEvents::DoubleClick)
             SetWindowSubclass(child, &ControlProcedure, i, reinterpret_cast<DWORD_PTR>(&record));
     }
