@@ -59,9 +59,9 @@ std::uint32_t Win32Clipboard::queryFile(ClipboardData data, std::uint32_t index,
         return 0;
     if (DragQueryFileA(DropHandle(data), index, buffer, size) == 0)
         return 0;
-    // The shell's count is the whole path's length, even when the buffer cut
-    // it, and a list kept in UTF-16 counts UTF-16 units and may fill the
-    // buffer without a zero. What the buffer holds is the answer.
+    // The shell's count is not defined in bytes for a list it keeps in
+    // UTF-16 and converts here, nor is the zero promised when the conversion
+    // fills the buffer; the bytes the buffer holds are the answer.
     const void* zero = std::memchr(buffer, '\0', size);
     if (zero == nullptr) {
         buffer[size - 1] = '\0';
