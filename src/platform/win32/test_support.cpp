@@ -227,7 +227,8 @@ bool PutFilesOnClipboard(const std::vector<Text>& paths, bool wide)
             block += '\0';
             continue;
         }
-        const int units = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+        const int units =
+            MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
         std::wstring utf16(static_cast<std::size_t>(units), L'\0');
         MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), utf16.data(), units);
         utf16 += L'\0';
@@ -264,9 +265,13 @@ ClipboardHolder::ClipboardHolder() : state_(std::make_unique<State>())
 {
     State& state = *state_;
     state.thread = std::thread([&state] {
+        // With a window of its own, as a program holds it: Wine lets a second
+        // thread open a clipboard that another thread opened without a window.
+        const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                           GetModuleHandleW(nullptr), nullptr);
         bool opened = false;
-        for (int attempt = 0; attempt < 50 && !opened; ++attempt) {
-            opened = OpenClipboard(nullptr) != FALSE;
+        for (int attempt = 0; owner != nullptr && attempt < 50 && !opened; ++attempt) {
+            opened = OpenClipboard(owner) != FALSE;
             if (!opened)
                 Sleep(20);
         }
@@ -277,6 +282,8 @@ ClipboardHolder::ClipboardHolder() : state_(std::make_unique<State>())
         state.changed.wait(lock, [&state] { return state.release; });
         if (opened)
             CloseClipboard();
+        if (owner != nullptr)
+            DestroyWindow(owner);
     });
     std::unique_lock<std::mutex> lock(state.mutex);
     state.changed.wait(lock, [&state] { return state.started; });
@@ -402,9 +409,10 @@ struct MessageBoxWatcher::State {
 
 MessageBoxWatcher::MessageBoxWatcher(std::wstring_view title, std::function<void(const std::string&)> seen,
                                      unsigned settleMs)
-    : MessageBoxWatcher(
-          title, std::function<void(const SeenBox&)>([seen = std::move(seen)](const SeenBox& box) { seen(box.text); }),
-          settleMs)
+    : MessageBoxWatcher(title,
+                        std::function<void(const SeenBox&)>(
+                            [seen = std::move(seen)](const SeenBox& box) { seen(box.text); }),
+                        settleMs)
 {
 }
 
