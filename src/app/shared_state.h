@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/text.h"
+#include "platform/ui.h"
 
 namespace brenvik {
 
@@ -30,6 +31,9 @@ struct SharedState {
     std::int32_t ProgressPercent = 0;
     // Written by the copy engine after every chunk; created by InitCopyCounters.
     CopyCountersList CopyCounters;
+    // The open CopyWindow, 0 while none is open; kept by OpenCopyWindow so that
+    // a second opening finds the first window instead of making another.
+    WindowId CopyWindowId;
 
     // Lifecycle of the state itself, for the start-up and program-end routines.
     bool copyCountersCreated = false;
