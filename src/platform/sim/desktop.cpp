@@ -12,9 +12,12 @@
 #include "platform/sim/code_page.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/files.h"
+#include "platform/sim/folder_picker.h"
+#include "platform/sim/hotkeys.h"
+#include "platform/sim/images.h"
 #include "platform/sim/message_boxes.h"
 #include "platform/sim/process.h"
-#include "platform/sim/shell.h"
+#include "platform/sim/tray.h"
 #include "platform/sim/ui.h"
 
 namespace brenvik::sim {
@@ -46,10 +49,10 @@ struct SimDesktop::Impl {
           ui(clock, codePage, process, options.screenWidth, options.screenHeight),
           clipboard(process),
           messageBoxes(process),
-          tray(process),
-          hotkeys(process),
-          folderPicker(process),
-          images(process),
+          tray(ui, codePage),
+          hotkeys(ui),
+          folderPicker(ui),
+          images(ui),
           platform{process, ui,        faults,  pause,   codePage, clipboard,
                    messageBoxes, tray, hotkeys, folderPicker, images}
     {
