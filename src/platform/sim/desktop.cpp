@@ -47,15 +47,15 @@ struct SimDesktop::Impl {
           process(clock, faults, options.executablePath),
           pause(clock),
           ui(clock, codePage, process, options.screenWidth, options.screenHeight),
-          clipboard(process),
-          messageBoxes(process),
+          messageBoxes(ui),
           tray(ui, codePage),
           hotkeys(ui),
           folderPicker(ui),
           images(ui),
-          platform{process, ui,        faults,  pause,   codePage, clipboard,
+          platform{process,      ui,   faults,  pause,        codePage, clipboard,
                    messageBoxes, tray, hotkeys, folderPicker, images}
     {
+        ui.user().attach(clipboard, messageBoxes);
         files.useCodePage(codePage);
         files.setExecutablePath(options.executablePath);
     }
@@ -102,6 +102,16 @@ RunOutcome SimDesktop::run(const EntryRoutine& entry)
 SimUi& SimDesktop::ui()
 {
     return impl_->ui;
+}
+
+SimClipboard& SimDesktop::clipboard()
+{
+    return impl_->clipboard;
+}
+
+SimMessageBoxes& SimDesktop::messageBoxes()
+{
+    return impl_->messageBoxes;
 }
 
 SimProcess& SimDesktop::process()

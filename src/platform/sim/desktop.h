@@ -18,6 +18,8 @@ class SimFiles;
 class FaultyFiles;
 class SimUi;
 class SimProcess;
+class SimClipboard;
+class SimMessageBoxes;
 
 // How a run of the program on the simulated desktop ended.
 enum class RunEnd {
@@ -60,6 +62,8 @@ public:
     RunOutcome run(const EntryRoutine& entry);
 
     SimUi& ui();
+    SimClipboard& clipboard();
+    SimMessageBoxes& messageBoxes();
     SimProcess& process();
     SimFiles& files();        // the real files, without faults
     FaultyFiles& faults();    // the wrapper in front of them, where faults are set

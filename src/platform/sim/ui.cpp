@@ -3,6 +3,7 @@
 
 #include "platform/sim/process.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -22,6 +23,27 @@ namespace {
 std::string_view UpToZero(std::string_view text)
 {
     return text.substr(0, text.find('\0'));
+}
+
+// Where Windows puts a minimised window, and a maximised one.
+constexpr int kMinimisedPosition = -32000;
+constexpr int kMaximisedPosition = 0;
+
+// The 0-based line of an edit box's text that holds byte `offset`: the number
+// of line ends (CR LF) before it.
+std::size_t LineAt(std::string_view text, std::size_t offset)
+{
+    std::size_t line = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string_view::npos && at + 2 <= offset;
+         at = text.find("\r\n", at + 2))
+        ++line;
+    return line;
+}
+
+// The lines an edit box shows: its height less the frame, at 16 pixels a line.
+std::size_t VisibleLines(const ControlSpec& spec)
+{
+    return static_cast<std::size_t>(std::max(1, (spec.height - 4) / 16));
 }
 
 }  // namespace
@@ -74,6 +96,16 @@ const SimUi::Control* SimUi::controlAt(ControlId id) const
 
 WindowId SimUi::openWindow(const WindowSpec& spec, EventHandler handler)
 {
+    const WindowId id = createWindow(spec, std::move(handler));
+    if (id)
+        setVisible(id, true);
+    return id;
+}
+
+// Makes the window and raises its creation events; it is not shown yet. Returns
+// 0 when the window is gone by then.
+WindowId SimUi::createWindow(const WindowSpec& spec, EventHandler handler)
+{
     if (clock_.inert())
         return {};
     auto w = std::make_unique<Window>();
@@ -100,7 +132,6 @@ WindowId SimUi::openWindow(const WindowSpec& spec, EventHandler handler)
     dispatch({EventKind::Moved, id, -1, left, top});
     if (!isAlive(id))
         return {};
-    setVisible(id, true);
     return id;
 }
 
@@ -112,8 +143,13 @@ void SimUi::destroyWindow(WindowId id)
     if (w == nullptr || w->destroying)
         return;
     w->destroying = true;
+    // A modal window gives the others back before it goes, so that one of them
+    // can become the active window.
+    restoreOthers(*w);
     dispatch({EventKind::Destroyed, id});
     windows_.erase(id.value);  // its timers' heap entries go stale with it
+    if (active_ == id)
+        activateNext(id);
     if (windows_.empty() && loopStarted_)
         postQuit(0);
 }
@@ -122,7 +158,7 @@ void SimUi::requestClose(WindowId id)
 {
     if (clock_.inert() || windowAt(id) == nullptr)
         return;
-    queue_.push_back({true, {EventKind::Destroyed, id}});
+    queue_.push_back({Message::Kind::Close, {EventKind::Destroyed, id}});
 }
 
 bool SimUi::isAlive(WindowId id) const
@@ -136,6 +172,11 @@ void SimUi::setVisible(WindowId id, bool visible)
     if (clock_.inert() || w == nullptr || w->visible == visible)
         return;
     w->visible = visible;
+    // Showing activates the window; hiding hands activation to another one.
+    if (visible)
+        makeActive(*w);
+    else if (active_ == id)
+        activateNext(id);
     if (visible)
         user_.windowShown(id, w->titleUtf8);
 }
@@ -169,6 +210,8 @@ void SimUi::setText(ControlId id, const Text& ansi)
         return;
     c->text = std::string(UpToZero(ansi));
     c->textIsUtf8 = false;
+    c->caret = 0;  // a new text puts an edit box's caret at its start, scrolled to the top
+    c->firstLine = 0;
 }
 
 void SimUi::setTextUtf8(ControlId id, std::string_view utf8)
@@ -178,6 +221,8 @@ void SimUi::setTextUtf8(ControlId id, std::string_view utf8)
         return;
     c->text = std::string(UpToZero(utf8));
     c->textIsUtf8 = true;
+    c->caret = 0;
+    c->firstLine = 0;
 }
 
 void SimUi::setTimerPeriod(ControlId id, int periodMs)
@@ -211,7 +256,7 @@ int SimUi::timerPeriod(ControlId id) const
 void SimUi::postEvent(const Event& event)
 {
     if (!clock_.inert())
-        queue_.push_back({false, event});
+        queue_.push_back({Message::Kind::Event, event});
 }
 
 void SimUi::sendEvent(const Event& event)
@@ -248,10 +293,19 @@ bool SimUi::dispatchOneMessage()
         return false;
     Message message = queue_.front();
     queue_.pop_front();
-    if (message.close)
-        destroyWindow(message.event.window);  // nothing can refuse the close
-    else
-        dispatch(message.event);
+    switch (message.kind) {
+        case Message::Kind::Close:
+            destroyWindow(message.event.window);  // nothing can refuse the close
+            break;
+        case Message::Kind::Minimise:
+            // The minimise command of a window that was hidden meanwhile finds nothing to minimise.
+            if (isVisible(message.event.window))
+                setPlacement(message.event.window, Placement::Minimised);
+            break;
+        case Message::Kind::Event:
+            dispatch(message.event);
+            break;
+    }
     return true;
 }
 
@@ -375,8 +429,9 @@ WindowState SimUi::windowState(WindowId id) const
     const Window* w = windowAt(id);
     if (w == nullptr)
         return {};
-    return {true,    w->visible, w->enabled, w->minimised, w->left, w->top, w->spec->outerWidth,
-            w->spec->outerHeight, w->titleUtf8};
+    return {true,         w->visible,   w->enabled,          w->minimised,
+            w->left,      w->top,       w->spec->outerWidth, w->spec->outerHeight,
+            w->titleUtf8, w->maximised, active_ == id};
 }
 
 std::vector<WindowId> SimUi::windows() const
@@ -407,44 +462,229 @@ bool SimUi::controlEnabled(ControlId id) const
     return c != nullptr && c->enabled;
 }
 
-// --- services that are not built yet -------------------------------------------
-// Each ends the run as a fatal error, so a Part that reaches one fails loudly.
-
-void SimUi::setPlacement(WindowId, Placement)
+EditState SimUi::editState(ControlId id) const
 {
-    process_.fatalError("simulated desktop: window placement is not built yet");
+    const Control* c = controlAt(id);
+    if (c == nullptr)
+        return {};
+    if (c->spec->kind != ControlKind::Edit)
+        Misuse("an edit box's state asked of a control that is not an edit box", id.index);
+    const std::size_t lines = LineAt(c->text, c->text.size()) + 1;
+    const std::size_t visible = VisibleLines(*c->spec);
+    return {c->caret,
+            c->caret == c->text.size(),
+            static_cast<int>(lines),
+            static_cast<int>(c->firstLine),
+            static_cast<int>(visible),
+            lines - 1 >= c->firstLine && lines - 1 < c->firstLine + visible,
+            c->appends};
 }
 
-Placement SimUi::placement(WindowId) const
+// --- placement and activation ---------------------------------------------------
+
+void SimUi::makeActive(Window& w)
 {
-    process_.fatalError("simulated desktop: window placement is not built yet");
-    std::abort();  // fatalError never returns
+    active_ = w.id;
+    w.lastActivated = ++lastActivation_;
 }
 
-void SimUi::activate(WindowId)
+// The window leaving the foreground hands it to the most recently active
+// window that is shown, not minimised and enabled; with none, none is active.
+void SimUi::activateNext(WindowId leaving)
 {
-    process_.fatalError("simulated desktop: activating a window is not built yet");
+    Window* next = nullptr;
+    for (auto& [value, w] : windows_) {
+        if (w->id == leaving || w->destroying || !w->visible || w->minimised || !w->enabled)
+            continue;
+        if (next == nullptr || w->lastActivated > next->lastActivated)
+            next = w.get();
+    }
+    if (next != nullptr)
+        makeActive(*next);
+    else
+        active_ = {};
 }
 
-void SimUi::runModal(const WindowSpec&, EventHandler)
+// Minimises, maximises or restores the window, and sends Moved when that moved
+// it, as ShowWindow sends WM_MOVE before it returns. Minimising hands the
+// activation on; maximising and restoring activate the window.
+void SimUi::changeState(WindowId id, bool minimised, bool maximised)
 {
-    process_.fatalError("simulated desktop: modal windows are not built yet");
+    Window* w = windowAt(id);
+    auto position = [](const Window& window) {
+        if (window.minimised)
+            return std::pair{kMinimisedPosition, kMinimisedPosition};
+        if (window.maximised)
+            return std::pair{kMaximisedPosition, kMaximisedPosition};
+        return std::pair{window.left, window.top};
+    };
+    const auto before = position(*w);
+    w->minimised = minimised;
+    w->maximised = maximised;
+    if (minimised) {
+        if (active_ == id)
+            activateNext(id);
+    } else {
+        makeActive(*w);
+    }
+    const auto after = position(*w);
+    if (after != before)
+        dispatch({EventKind::Moved, id, -1, after.first, after.second});
 }
 
-void SimUi::appendText(ControlId, const Text&)
+void SimUi::setPlacement(WindowId id, Placement placement)
 {
-    process_.fatalError("simulated desktop: appending to an edit box is not built yet");
+    Window* w = windowAt(id);
+    // A hidden window only keeps the value, and since reading the placement
+    // reports the real state, nothing ever reads it back: nothing happens.
+    if (clock_.inert() || w == nullptr || w->destroying || !w->visible)
+        return;
+    // A value outside the four is taken as the nearest of them.
+    const int value = std::clamp(static_cast<int>(placement), 0, 3);
+    switch (static_cast<Placement>(value)) {
+        case Placement::Normal:
+            if (w->minimised || w->maximised)
+                changeState(id, false, false);
+            else
+                makeActive(*w);  // showing normally activates a restored window too
+            return;
+        case Placement::Minimised:
+            if (!w->minimised)
+                changeState(id, true, false);
+            return;
+        case Placement::Maximised:
+            if (!w->maximised)
+                changeState(id, false, true);
+            else
+                makeActive(*w);
+            return;
+        case Placement::Centred:
+            break;
+    }
+    if (w->minimised || w->maximised) {
+        changeState(id, false, false);
+        // The restore's Moved handler may have destroyed or hidden the window.
+        w = windowAt(id);
+        if (w == nullptr || w->destroying || !w->visible)
+            return;
+    }
+    // Integer division truncates toward zero, as the centring rule asks.
+    const int left = (screenWidth_ - w->spec->outerWidth) / 2;
+    const int top = (screenHeight_ - w->spec->outerHeight) / 2;
+    if (left == w->left && top == w->top)
+        return;
+    w->left = left;
+    w->top = top;
+    dispatch({EventKind::Moved, id, -1, left, top});  // moved without activation or a z-order change
 }
 
-void SimUi::setProgress(ControlId, int)
+Placement SimUi::placement(WindowId id) const
 {
-    process_.fatalError("simulated desktop: progress bars are not built yet");
+    const Window* w = windowAt(id);
+    if (w == nullptr)
+        return Placement::Normal;
+    if (w->minimised)
+        return Placement::Minimised;
+    if (w->maximised)
+        return Placement::Maximised;
+    return Placement::Normal;
 }
 
-int SimUi::progress(ControlId) const
+void SimUi::activate(WindowId id)
 {
-    process_.fatalError("simulated desktop: progress bars are not built yet");
-    std::abort();  // fatalError never returns
+    Window* w = windowAt(id);
+    if (clock_.inert() || w == nullptr || w->destroying)
+        return;
+    activateCalls_.push_back(id);
+    makeActive(*w);
+}
+
+// --- modal windows ----------------------------------------------------------------
+
+void SimUi::restoreOthers(Window& modal)
+{
+    std::vector<std::pair<WindowId, bool>> others;
+    others.swap(modal.disabledOthers);
+    for (const auto& [id, wasEnabled] : others)
+        setWindowEnabled(id, wasEnabled);
+}
+
+void SimUi::runModal(const WindowSpec& spec, EventHandler handler)
+{
+    const WindowId id = createWindow(spec, std::move(handler));
+    // Not made, or destroyed by its own created handler: nothing to wait for.
+    if (!id)
+        return;
+    Window& modal = *windowAt(id);
+    for (auto& [value, other] : windows_) {
+        if (other->id == id || other->destroying)
+            continue;
+        modal.disabledOthers.emplace_back(other->id, other->enabled);
+        other->enabled = false;
+    }
+    setVisible(id, true);
+    runLoopUntil([&] { return !isAlive(id); });
+    // Left while the window is still open (a quit message): the others get
+    // their state back all the same.
+    if (Window* open = windowAt(id))
+        restoreOthers(*open);
+}
+
+// --- edit boxes and progress bars -------------------------------------------------
+
+void SimUi::scrollCaretIntoView(Control& c) const
+{
+    const std::size_t line = LineAt(c.text, c.caret);
+    const std::size_t visible = VisibleLines(*c.spec);
+    if (line < c.firstLine)
+        c.firstLine = line;
+    else if (line >= c.firstLine + visible)
+        c.firstLine = line - visible + 1;
+}
+
+void SimUi::appendText(ControlId id, const Text& ansi)
+{
+    Control* c = controlAt(id);
+    if (c == nullptr || clock_.inert())
+        return;
+    if (c->spec->kind != ControlKind::Edit)
+        Misuse("text appended to a control that is not an edit box", id.index);
+    ++c->appends;
+    c->caret = c->text.size();
+    scrollCaretIntoView(*c);
+    const std::string_view added = UpToZero(ansi);
+    if (c->text.empty()) {
+        c->text = std::string(added);
+        c->textIsUtf8 = false;
+    } else if (c->textIsUtf8) {
+        // The box holds its text in one form: an ANSI insert is converted, as
+        // the wide box converts it from the code page.
+        c->text += codePage_.toUtf8(added);
+    } else {
+        c->text += added;
+    }
+    c->caret = c->text.size();
+    scrollCaretIntoView(*c);
+}
+
+void SimUi::setProgress(ControlId id, int position)
+{
+    Control* c = controlAt(id);
+    if (c == nullptr || clock_.inert())
+        return;
+    if (c->spec->kind != ControlKind::ProgressBar)
+        Misuse("a progress position set on a control that is not a progress bar", id.index);
+    c->position = std::clamp(position, 0, 100);
+}
+
+int SimUi::progress(ControlId id) const
+{
+    const Control* c = controlAt(id);
+    if (c == nullptr)
+        return 0;
+    if (c->spec->kind != ControlKind::ProgressBar)
+        Misuse("a progress position read from a control that is not a progress bar", id.index);
+    return c->position;
 }
 
 }  // namespace brenvik::sim

@@ -20,14 +20,30 @@
 namespace brenvik::sim {
 
 class SimUi;
+class SimClipboard;
+class SimMessageBoxes;
 
 // One thing the scripted user does.
 struct UserAction {
-    enum class Kind { Click, DoubleClick, Type, Close, Escape, Call };
+    enum class Kind {
+        Click,
+        DoubleClick,
+        Type,
+        Close,
+        Escape,
+        Call,
+        Minimise,           // the window's minimise box
+        DismissMessageBox,  // OK in the message box that is up
+        CopyFiles,          // files copied in the shell: the clipboard holds their list
+        CopyText,           // text copied in another program: the clipboard holds only text
+        Drag,               // the window dragged by its title bar to `left`, `top`
+    };
     Kind kind = Kind::Call;
     ControlId control;           // Click, DoubleClick, Type
-    WindowId window;             // Close, Escape
+    WindowId window;             // Close, Escape, Minimise, Drag
+    int left = 0, top = 0;       // Drag: the new outer position
     Text text;                   // Type: ANSI bytes
+    std::vector<Text> files;     // CopyFiles: full ANSI paths, in the list's order
     std::function<void()> call;  // Call: a check or an action of the test
 
     static UserAction click(ControlId control);
@@ -36,6 +52,11 @@ struct UserAction {
     static UserAction close(WindowId window);
     static UserAction escape(WindowId window);
     static UserAction invoke(std::function<void()> call);
+    static UserAction minimise(WindowId window);
+    static UserAction dismissMessageBox();
+    static UserAction copyFiles(std::vector<Text> ansiPaths);
+    static UserAction copyText();
+    static UserAction drag(WindowId window, int left, int top);
 };
 
 // An action the desktop refused, with the reason, for tests to inspect.
@@ -68,6 +89,22 @@ public:
     void pressEscape(WindowId window, int delayMs = 0);
     // Runs `call` at that point of the script.
     void call(std::function<void()> call, int delayMs = 0);
+    // Clicks the window's minimise box. Refused for a window without one.
+    void minimise(WindowId window, int delayMs = 0);
+    // Presses OK in the message box that is up (the latest one, if boxes nest).
+    // Refused when no box is up.
+    void dismissMessageBox(int delayMs = 0);
+    // Copies these files in the shell: from then on the clipboard holds their
+    // list. Refused while the program holds the clipboard open.
+    void copyFiles(std::vector<Text> ansiPaths, int delayMs = 0);
+    // Copies some text in another program: the clipboard then holds no file list.
+    void copyText(int delayMs = 0);
+    // Drags the window by its title bar so that its outer rectangle starts at
+    // `left`, `top`. Refused for a window without a caption or a maximised one.
+    void drag(WindowId window, int left, int top, int delayMs = 0);
+
+    // The desktop connects the services the user's actions reach besides the windows.
+    void attach(SimClipboard& clipboard, SimMessageBoxes& messageBoxes);
 
     // Armed actions run at the moment of their trigger, once: when a window
     // with this title is shown (made visible), or at the start of the n-th
@@ -95,6 +132,8 @@ private:
     bool drop(UserAction::Kind kind, std::string reason);
 
     SimUi& ui_;
+    SimClipboard* clipboard_ = nullptr;
+    SimMessageBoxes* messageBoxes_ = nullptr;
     std::deque<Queued> queued_;
     std::int64_t lastPerformedUs_ = 0;
     std::vector<std::pair<std::string, std::function<void(WindowId)>>> onShown_;
@@ -108,8 +147,23 @@ struct WindowState {
     bool visible = false;
     bool enabled = false;
     bool minimised = false;
-    int left = 0, top = 0, width = 0, height = 0;  // outer rectangle, screen pixels
+    int left = 0, top = 0, width = 0, height = 0;  // restored outer rectangle, screen pixels
     std::string titleUtf8;
+    bool maximised = false;
+    bool active = false;  // the active (foreground) window
+};
+
+// What a test can see of an edit box beyond its text. Offsets count bytes of
+// the text as the box holds it. The box shows (height - 4) / 16 lines, at
+// least one; lines end at CR LF and are not wrapped.
+struct EditState {
+    std::size_t caret = 0;
+    bool caretAtEnd = false;
+    int lineCount = 0;         // CR LF pairs + 1: a text ending in CR LF ends with an empty line
+    int firstVisibleLine = 0;  // 0-based
+    int visibleLines = 0;
+    bool showsLastLine = false;
+    int appends = 0;  // appendText calls since the box was made
 };
 
 class SimUi final : public Ui {
@@ -156,6 +210,7 @@ public:
     void postQuit(int code);
     // EnableWindow: a disabled window takes no user input.
     void setWindowEnabled(WindowId window, bool enabled);
+    std::int64_t nowMs() const { return clock_.nowMs(); }
     // Called with the pass number at the start of every pending-message pass.
     void setPendingPassHook(std::function<void(int pass)> hook) { passHook_ = std::move(hook); }
 
@@ -174,6 +229,11 @@ public:
     // True when the control's text was last set as UTF-8 (or is its initial text).
     bool textIsUtf8(ControlId control) const;
     bool controlEnabled(ControlId control) const;
+    EditState editState(ControlId edit) const;
+    // The active (foreground) window; 0 when none is.
+    WindowId activeWindow() const { return active_; }
+    // Every window the program passed to activate(), in order.
+    const std::vector<WindowId>& activateCalls() const { return activateCalls_; }
     int pendingPassCount() const { return passCount_; }
     bool loopStarted() const { return loopStarted_; }
     std::optional<int> queuedQuit() const { return quit_; }
@@ -188,6 +248,10 @@ private:
         bool textIsUtf8 = true;
         bool enabled = true;
         int periodMs = 0;
+        int position = 0;           // progress bars
+        std::size_t caret = 0;      // edit boxes: byte offset in `text`
+        std::size_t firstLine = 0;  // edit boxes: first line shown
+        int appends = 0;
         std::uint64_t timerGeneration = 0;  // changes whenever the timer stops or restarts
         std::uint64_t timerStart = 0;       // start order, breaks ties between due times
     };
@@ -199,12 +263,16 @@ private:
         bool visible = false;
         bool enabled = true;
         bool minimised = false;
+        bool maximised = false;
         bool destroying = false;
-        int left = 0, top = 0;
+        int left = 0, top = 0;            // the restored position
+        std::uint64_t lastActivated = 0;  // activation order, for choosing the next active window
+        std::vector<std::pair<WindowId, bool>> disabledOthers;  // a modal window's, with former states
         std::vector<Control> controls;
     };
     struct Message {
-        bool close = false;  // a close request; otherwise `event` is dispatched
+        enum class Kind { Event, Close, Minimise };
+        Kind kind = Kind::Event;  // a close request, a minimise command, or `event` to dispatch
         Event event;
     };
     struct TimerEntry {
@@ -225,6 +293,12 @@ private:
     const Window* windowAt(WindowId id) const;
     Control* controlAt(ControlId id);
     const Control* controlAt(ControlId id) const;
+    WindowId createWindow(const WindowSpec& spec, EventHandler handler);
+    void restoreOthers(Window& modal);
+    void makeActive(Window& w);
+    void activateNext(WindowId leaving);
+    void changeState(WindowId id, bool minimised, bool maximised);
+    void scrollCaretIntoView(Control& c) const;
     void dispatch(const Event& event);
     bool dispatchOneMessage();
     const TimerEntry* nextTimer();
@@ -243,6 +317,9 @@ private:
     std::priority_queue<TimerEntry, std::vector<TimerEntry>, LaterTimer> timers_;
     std::uint64_t lastTimerStart_ = 0;
     int passCount_ = 0;
+    WindowId active_;
+    std::uint64_t lastActivation_ = 0;
+    std::vector<WindowId> activateCalls_;
     std::function<void(int)> passHook_;
     SimUser user_;
 };

@@ -3,7 +3,12 @@
 #include "platform/sim/ui.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
+
+#include "platform/sim/clipboard.h"
+#include "platform/sim/message_boxes.h"
 
 namespace brenvik::sim {
 
@@ -56,7 +61,53 @@ UserAction UserAction::invoke(std::function<void()> call)
     return a;
 }
 
+UserAction UserAction::minimise(WindowId window)
+{
+    UserAction a;
+    a.kind = Kind::Minimise;
+    a.window = window;
+    return a;
+}
+
+UserAction UserAction::dismissMessageBox()
+{
+    UserAction a;
+    a.kind = Kind::DismissMessageBox;
+    return a;
+}
+
+UserAction UserAction::copyFiles(std::vector<Text> ansiPaths)
+{
+    UserAction a;
+    a.kind = Kind::CopyFiles;
+    a.files = std::move(ansiPaths);
+    return a;
+}
+
+UserAction UserAction::copyText()
+{
+    UserAction a;
+    a.kind = Kind::CopyText;
+    return a;
+}
+
+UserAction UserAction::drag(WindowId window, int left, int top)
+{
+    UserAction a;
+    a.kind = Kind::Drag;
+    a.window = window;
+    a.left = left;
+    a.top = top;
+    return a;
+}
+
 // --- the script -----------------------------------------------------------------
+
+void SimUser::attach(SimClipboard& clipboard, SimMessageBoxes& messageBoxes)
+{
+    clipboard_ = &clipboard;
+    messageBoxes_ = &messageBoxes;
+}
 
 void SimUser::queue(UserAction action, int delayMs)
 {
@@ -92,6 +143,31 @@ void SimUser::pressEscape(WindowId window, int delayMs)
 void SimUser::call(std::function<void()> call, int delayMs)
 {
     queue(UserAction::invoke(std::move(call)), delayMs);
+}
+
+void SimUser::minimise(WindowId window, int delayMs)
+{
+    queue(UserAction::minimise(window), delayMs);
+}
+
+void SimUser::dismissMessageBox(int delayMs)
+{
+    queue(UserAction::dismissMessageBox(), delayMs);
+}
+
+void SimUser::copyFiles(std::vector<Text> ansiPaths, int delayMs)
+{
+    queue(UserAction::copyFiles(std::move(ansiPaths)), delayMs);
+}
+
+void SimUser::copyText(int delayMs)
+{
+    queue(UserAction::copyText(), delayMs);
+}
+
+void SimUser::drag(WindowId window, int left, int top, int delayMs)
+{
+    queue(UserAction::drag(window, left, top), delayMs);
 }
 
 void SimUser::whenShown(std::string titleUtf8, std::function<void(WindowId)> action)
@@ -162,6 +238,18 @@ bool SimUser::perform(const UserAction& action)
             action.call();
         return true;
     }
+    if (action.kind == Kind::DismissMessageBox || action.kind == Kind::CopyFiles ||
+        action.kind == Kind::CopyText) {
+        if (clipboard_ == nullptr || messageBoxes_ == nullptr) {
+            std::fputs("brenvik sim: the user has no clipboard or message boxes attached\n", stderr);
+            std::abort();
+        }
+        if (action.kind == Kind::DismissMessageBox)
+            return messageBoxes_->dismiss() || drop(action.kind, "no message box is up");
+        const bool copied =
+            action.kind == Kind::CopyFiles ? clipboard_->holdFiles(action.files) : clipboard_->holdText();
+        return copied || drop(action.kind, "the program holds the clipboard open");
+    }
 
     // A person can only reach a window that exists, is shown and takes input.
     const bool onControl =
@@ -174,7 +262,29 @@ bool SimUser::perform(const UserAction& action)
         return drop(action.kind, "the window is not shown");
     if (!w->enabled)
         return drop(action.kind, "the window is disabled");
+    // Reaching into a window brings it to the foreground first.
+    ui_.makeActive(*w);
 
+    if (action.kind == Kind::Minimise) {
+        if ((w->spec->frame & WindowFrame::MinimiseBox) == 0)
+            return drop(action.kind, "the window has no minimise box");
+        ui_.queue_.push_back({SimUi::Message::Kind::Minimise, {EventKind::Moved, target}});
+        return true;
+    }
+
+    if (action.kind == Kind::Drag) {
+        if ((w->spec->frame & WindowFrame::Caption) == 0)
+            return drop(action.kind, "the window has no title bar");
+        if (w->maximised)
+            return drop(action.kind, "a maximised window cannot be dragged");
+        // The drag's own loop moves the window and sends each move at once.
+        if (w->left != action.left || w->top != action.top) {
+            w->left = action.left;
+            w->top = action.top;
+            ui_.dispatch({EventKind::Moved, target, -1, action.left, action.top});
+        }
+        return true;
+    }
     if (action.kind == Kind::Close) {
         if ((w->spec->frame & WindowFrame::Caption) == 0)
             return drop(action.kind, "the window has no close box");
@@ -211,6 +321,9 @@ bool SimUser::perform(const UserAction& action)
         }
         c.text = std::move(typed);
         c.textIsUtf8 = false;
+        c.caret = c.text.size();
+        c.firstLine = 0;
+        ui_.scrollCaretIntoView(c);
         return true;
     }
 
