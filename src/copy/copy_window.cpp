@@ -72,6 +72,36 @@ void RequestCancel(SharedState& state)
     state.CancelState = kCancelRequested;
 }
 
+void ShowCopyList(Platform& platform, const SharedState& state, WindowId window)
+{
+    Ui& ui = platform.ui;
+    ui.setText(ControlId{window, CopyWindowControl::FileList}, Text{});
+    std::vector<Text> list = ReadClipboardFiles(platform.clipboard);
+    const auto count = static_cast<std::int64_t>(list.size());
+
+    // The fixed parts are the program's own texts; the folder is data in the
+    // code page, converted so that the joined caption is shown legibly.
+    ui.setTextUtf8(
+        ControlId{window, CopyWindowControl::Summary},
+        "你有" + std::to_string(count) + "个文件需要复制到" + platform.codePage.toUtf8(state.TargetFolder));
+
+    // One append of all lines, each ended by CR LF, leaves the box (empty
+    // before) with the same text, caret and scroll position as one append per
+    // line, and costs one redraw instead of one per line, whose total grows
+    // with the square of the list.
+    Text lines;
+    std::size_t length = 0;
+    for (const Text& entry : list)
+        length += entry.size() + 2;
+    lines.reserve(length);
+    for (std::int64_t i = 1; i <= count; ++i) {
+        lines += ListAt(platform.process, list, i);
+        lines += "\r\n";
+    }
+    if (!lines.empty())
+        ui.appendText(ControlId{window, CopyWindowControl::FileList}, lines);
+}
+
 CopyWindow::CopyWindow(Platform& platform, SharedState& state) : platform_(platform), state_(state) {}
 
 void CopyWindow::onEvent(const Event& event)
@@ -80,7 +110,7 @@ void CopyWindow::onEvent(const Event& event)
         case EventKind::Created:
             window_ = event.window;
             state_.CopyWindowId = window_;
-            ShowCopyList();
+            ShowCopyList(platform_, state_, window_);
             break;
         case EventKind::Click:
             if (event.control == CopyWindowControl::ConfirmButton)
@@ -100,35 +130,6 @@ void CopyWindow::onEvent(const Event& event)
         default:
             break;
     }
-}
-
-void CopyWindow::ShowCopyList()
-{
-    Ui& ui = platform_.ui;
-    ui.setText(control(CopyWindowControl::FileList), Text{});
-    std::vector<Text> list = ReadClipboardFiles(platform_.clipboard);
-    const auto count = static_cast<std::int64_t>(list.size());
-
-    // The fixed parts are the program's own texts; the folder is data in the
-    // code page, converted so that the joined caption is shown legibly.
-    ui.setTextUtf8(control(CopyWindowControl::Summary), "你有" + std::to_string(count) + "个文件需要复制到" +
-                                                            platform_.codePage.toUtf8(state_.TargetFolder));
-
-    // One append of all lines, each ended by CR LF, leaves the box (empty
-    // before) with the same text, caret and scroll position as one append per
-    // line, and costs one redraw instead of one per line, whose total grows
-    // with the square of the list.
-    Text lines;
-    std::size_t length = 0;
-    for (const Text& entry : list)
-        length += entry.size() + 2;
-    lines.reserve(length);
-    for (std::int64_t i = 1; i <= count; ++i) {
-        lines += ListAt(platform_.process, list, i);
-        lines += "\r\n";
-    }
-    if (!lines.empty())
-        ui.appendText(control(CopyWindowControl::FileList), lines);
 }
 
 void CopyWindow::onConfirm()

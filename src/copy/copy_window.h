@@ -36,6 +36,12 @@ void OpenCopyWindow(Platform& platform, SharedState& state);
 // Asks the copy engine to stop the file in progress after its next chunk.
 void RequestCancel(SharedState& state);
 
+// CopyWindow's created handler, run before the window is shown: reads the
+// clipboard's file list and fills `window`'s summary line with the number of
+// files and `state.TargetFolder`, and its file list with one path per line,
+// each ended by CR LF, the caret at the end and the last line in view.
+void ShowCopyList(Platform& platform, const SharedState& state, WindowId window);
+
 // One opening of CopyWindow: its handlers and what they need to know about the
 // batch. Nothing of it outlives the window.
 class CopyWindow {
@@ -48,8 +54,6 @@ public:
 private:
     ControlId control(int index) const { return ControlId{window_, index}; }
 
-    // Created: fills the summary and the file list.
-    void ShowCopyList();
     // 按钮1 clicked: starts the progress timer and runs the batch once.
     void onConfirm();
     // Copies the clipboard's files one by one, counts them, reports the end and
