@@ -213,6 +213,37 @@ TEST_F(Win32CopyWindow, ConfirmCopiesTheClipboardsFilesReportsAndCloses)
     EXPECT_TRUE(holder.holding());
 }
 
+TEST_F(Win32CopyWindow, TheListInOneAppendLooksAsOneAppendPerLineWould)
+{
+    // More lines than the box shows, so that the scroll position matters.
+    std::vector<Text> paths;
+    for (int i = 1; i <= 40; ++i)
+        paths.push_back(sourcePath("file" + std::to_string(i) + ".txt"));
+    ASSERT_TRUE(testing::PutFilesOnClipboard(paths));
+
+    const WindowId listed = desk.ui.openWindow(CopyWindowLayout, [&](const Event& event) {
+        if (event.kind == EventKind::Created)
+            ShowCopyList(platform, state, event.window);
+    });
+    const WindowId appended = desk.ui.openWindow(CopyWindowLayout, [&](const Event& event) {
+        if (event.kind == EventKind::Created)
+            for (const Text& path : paths)
+                desk.ui.appendText({event.window, CW::FileList}, path + "\r\n");
+    });
+    ASSERT_TRUE(listed && appended);
+
+    const std::optional<testing::EditView> one = testing::ViewOfEdit(desk.ui, {listed, CW::FileList});
+    const std::optional<testing::EditView> each = testing::ViewOfEdit(desk.ui, {appended, CW::FileList});
+    EXPECT_EQ(desk.ui.text({listed, CW::FileList}), desk.ui.text({appended, CW::FileList}));
+    ASSERT_TRUE(one.has_value() && each.has_value());
+    EXPECT_EQ(*one, *each);
+    EXPECT_EQ(one->lineCount, 41);
+    EXPECT_GE(one->firstVisibleLine + one->visibleLines, one->lineCount);  // the last line is in view
+    EXPECT_GT(one->firstVisibleLine, 0);
+    desk.ui.destroyWindow(listed);
+    desk.ui.destroyWindow(appended);
+}
+
 TEST_F(Win32CopyWindow, CancelStopsTheRunningFileAndTheLaterLongOnesButKeepsShortOnes)
 {
     const std::vector<std::string> names = {"big1.bin", "big2.bin", "big3.bin", "small.txt"};
