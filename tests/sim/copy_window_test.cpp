@@ -56,7 +56,7 @@ std::string Count(int i)
 // does, and records of what the user could see and what the files saw.
 class Rig {
 public:
-    explicit Rig(const fs::path& root) : desk(root)
+    explicit Rig(const fs::path& root, sim::SimOptions options = {}) : desk(root, options)
     {
         desk.faults().setWriteObserver([this](const Text&, int write) {
             if (write == 1)
@@ -402,6 +402,39 @@ TEST_F(SimCopyWindow, AnEmptyOrBusyClipboardListsNothingAndConfirmingReportsAtOn
         ASSERT_EQ(rig->boxes().size(), 1u);
         EXPECT_FALSE(rig->copyWindow());
         EXPECT_EQ(rig->clipboard().closes(), 0);
+    }
+}
+
+TEST_F(SimCopyWindow, TheSummaryShowsTheFolderLegiblyInEitherCodePage)
+{
+    struct Case {
+        unsigned codePage;
+        Text folder;  // ANSI bytes of the code page
+        std::string summary;
+    };
+    const std::vector<Case> cases = {
+        {936, "D:\\\xB1\xB8\xB7\xDD", "你有1个文件需要复制到D:\\备份"},
+        {1252, "D:\\caf\xE9", "你有1个文件需要复制到D:\\café"},
+        {936, "", "你有1个文件需要复制到"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.summary);
+        sim::SimOptions options;
+        options.codePage = c.codePage;
+        Rig rig(temp.path() / std::to_string(rigs++), options);
+        rig.putSources({{"a.txt", 10}});
+        std::string summary;
+        bool isUtf8 = false;
+        rig.user().whenShown("Quorvex", [&](WindowId w) {
+            summary = rig.shown(CW::Summary);
+            isUtf8 = rig.ui().textIsUtf8(rig.control(CW::Summary));
+            rig.user().close(w);
+        });
+
+        EXPECT_EQ(rig.run(c.folder).end, RunEnd::Exited);
+
+        EXPECT_EQ(summary, c.summary);
+        EXPECT_TRUE(isUtf8);  // set through the wide API, so the fixed parts are legible
     }
 }
 
