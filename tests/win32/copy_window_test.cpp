@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/shared_state.h"
@@ -30,7 +32,7 @@ namespace CW = CopyWindowControl;
 
 constexpr int kStepTimer = 0;
 constexpr int kGuardTimer = 1;
-constexpr int kStepMs = 20;
+constexpr int kStepMs = 10;
 constexpr int kGuardMs = 120'000;  // closes CopyWindow if the behaviour under test never does
 
 constexpr ControlSpec kUserControls[] = {
@@ -39,12 +41,15 @@ constexpr ControlSpec kUserControls[] = {
 };
 constexpr WindowSpec kUserWindow{"scripted user", 200, 100, WindowFrame::Caption, false, kUserControls};
 
-// A file of several chunks that is still being copied when the scripted user
-// acts on the next step tick, and one large enough to take many times the
-// cancel timer's 100 ms to copy in chunks of 1000 bytes (about 0.7 s here), so
-// that a cancel tick surely falls within it.
-constexpr std::size_t kLargeFile = 8u << 20;
-constexpr std::size_t kHugeFile = 48u << 20;
+// The engine copies from a warm cache at several hundred MB/s here, so a
+// file the scripted user must act on while it is being copied is large enough
+// to span many of its 10 ms steps; a short one of several chunks is done
+// within one.
+constexpr std::size_t kLargeFile = 64u << 20;
+constexpr std::size_t kShortFile = 1u << 20;
+// How long the scripted user is busy in one of its steps, so that a cancel
+// tick, due every 100 ms, surely falls due while the file in progress runs.
+constexpr auto kBusyStep = std::chrono::milliseconds(150);
 
 std::string Pattern(std::size_t size, char seed)
 {
@@ -249,14 +254,14 @@ TEST_F(Win32CopyWindow, CancelStopsTheRunningFileAndTheLaterLongOnesButKeepsShor
     const std::vector<std::string> names = {"big1.bin", "big2.bin", "big3.bin", "small.txt"};
     std::vector<Text> paths;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::size_t size = i < 2 ? kLargeFile : i == 2 ? kHugeFile : 900;
+        const std::size_t size = i == 0 ? kShortFile : i < 3 ? kLargeFile : 900;
         ASSERT_TRUE(Put(source / names[i], Pattern(size, static_cast<char>('k' + i))));
         paths.push_back(sourcePath(names[i]));
     }
     ASSERT_TRUE(testing::PutFilesOnClipboard(paths));
     watchBox();
 
-    bool confirmed = false, cancelled = false;
+    bool confirmed = false, cancelled = false, busy = false;
     openAndAct([&] {
         if (!confirmed) {
             confirmed = true;
@@ -265,10 +270,17 @@ TEST_F(Win32CopyWindow, CancelStopsTheRunningFileAndTheLaterLongOnesButKeepsShor
             // The second file is being copied.
             cancelled = true;
             testing::ClickButton(desk.ui, control(CW::CancelButton));
+        } else if (!busy && desk.ui.text(control(CW::CountLabel)) == countText(2)) {
+            // The third file is being copied: the user's step takes longer
+            // than the cancel timer's period, whose tick then falls due
+            // within this file however fast the copy runs.
+            busy = true;
+            std::this_thread::sleep_for(kBusyStep);
         }
     });
 
     ASSERT_TRUE(cancelled);
+    ASSERT_TRUE(busy);
     const std::vector<testing::SeenBox> boxes = seenBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "复制完成");
@@ -285,7 +297,8 @@ TEST_F(Win32CopyWindow, EscDuringTheBatchStopsItKeepsExistingFilesAndShowsNoBox)
     const std::vector<std::string> names = {"big1.bin", "big2.bin", "big3.bin"};
     std::vector<Text> paths;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        ASSERT_TRUE(Put(source / names[i], Pattern(kLargeFile, static_cast<char>('p' + i))));
+        ASSERT_TRUE(
+            Put(source / names[i], Pattern(i == 1 ? kLargeFile : kShortFile, static_cast<char>('p' + i))));
         paths.push_back(sourcePath(names[i]));
     }
     ASSERT_TRUE(Put(dest / "big2.bin", "what was there before"));
