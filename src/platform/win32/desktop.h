@@ -3,12 +3,12 @@
 //
 // Implemented: process start and end (COM, the executable's folder, exit
 // routines, ending at once, the fatal error), windows built from layout tables
-// (labels, edit boxes, buttons, progress bars, pictures without an image yet,
-// timers), placement, activation and modal windows, appending to edit boxes,
-// progress bar positions, the message loop with its quit rule and the Esc key,
-// the pending-message pass, the clipboard's file list, the message box, files,
-// the pause and the code page.
-// Not yet: the tray icon, global hotkeys, the folder picker and images.
+// (labels, edit boxes, buttons, progress bars, pictures, timers), placement,
+// activation and modal windows, appending to edit boxes, progress bar
+// positions, the message loop with its quit rule and the Esc key, the
+// pending-message pass, the clipboard's file list, the message box, files, the
+// pause and the code page; the tray icon and its menu, global hotkeys, the
+// folder picker, window icons and pictures.
 //
 // This header does not include <windows.h>: native handles stay in the .cpp files.
 #pragma once
@@ -141,6 +141,12 @@ public:
     // index -1; null when it has none. For the layer's own helpers and tests.
     void* nativeHandle(ControlId control) const;
 
+    // Raises an event through its window's handler as the window procedure
+    // does: nothing before Created, while the layer shuts down or while a
+    // fatal error is shown; a handler out of memory ends the program through
+    // the fatal error. For the layer's shell services.
+    void raise(const Event& event);
+
     struct State;
 
 private:
@@ -165,7 +171,18 @@ public:
     void close() override;
 
 private:
+    // Where each path starts in the file list block of one data handle, found
+    // once, so that asking for path k does not walk the k paths before it.
+    struct FileListIndex {
+        std::uintptr_t handle = 0;
+        bool wide = false;
+        std::vector<std::size_t> starts;  // byte offsets into the block
+        bool valid = false;
+    };
+    const FileListIndex& indexOf(ClipboardData data);
+
     bool open_ = false;
+    FileListIndex index_;
 };
 
 // Message boxes through the wide API. `process` receives the fatal error when
@@ -179,31 +196,44 @@ private:
     Win32Process& process_;
 };
 
-// The tray icon and its menu. Not built yet: every call is a fatal error.
+// The tray icon and its menu (tray.cpp). The owner window is watched for the
+// icon's callback message, the shell's taskbar-created broadcast and the
+// menu's command; the icons it gave the shell are its own and are freed when
+// replaced or removed, when the owner is destroyed, or with this object.
 class Win32Tray final : public Tray {
 public:
-    explicit Win32Tray(Win32Process& process) : process_(process) {}
+    Win32Tray(Win32Process& process, Win32Ui& ui);
+    ~Win32Tray() override;
+    Win32Tray(const Win32Tray&) = delete;
+    Win32Tray& operator=(const Win32Tray&) = delete;
     bool setIcon(WindowId owner, std::span<const unsigned char> iconFile, std::string_view tipAnsi) override;
     void removeIcon(WindowId owner) override;
     void popupMenu(WindowId owner, std::span<const std::string_view> itemsUtf8) override;
 
+    struct State;
+
 private:
-    Win32Process& process_;
+    std::unique_ptr<State> state_;
 };
 
-// Global hotkeys. Not built yet: every call is a fatal error.
+// Global hotkeys (hotkeys.cpp). The running count of attempts is this object's.
 class Win32Hotkeys final : public Hotkeys {
 public:
-    explicit Win32Hotkeys(Win32Process& process) : process_(process) {}
+    Win32Hotkeys(Win32Process& process, Win32Ui& ui);
+    ~Win32Hotkeys() override;
+    Win32Hotkeys(const Win32Hotkeys&) = delete;
+    Win32Hotkeys& operator=(const Win32Hotkeys&) = delete;
     std::int32_t registerHotkey(WindowId window, ControlId notifyLabel, std::int32_t modifiers,
                                 std::int32_t key) override;
     void unregisterHotkey(WindowId window, std::int32_t id) override;
 
+    struct State;
+
 private:
-    Win32Process& process_;
+    std::unique_ptr<State> state_;
 };
 
-// The shell's folder picker. Not built yet: every call is a fatal error.
+// The shell's folder picker (folder_picker.cpp).
 class Win32FolderPicker final : public FolderPicker {
 public:
     explicit Win32FolderPicker(Win32Process& process) : process_(process) {}
@@ -213,15 +243,22 @@ private:
     Win32Process& process_;
 };
 
-// Window icons and pictures. Not built yet: every call is a fatal error.
+// Window icons and pictures (images.cpp). The icons and bitmaps it made are
+// its own and are freed when replaced, when their window is destroyed, or
+// with this object.
 class Win32WindowImages final : public WindowImages {
 public:
-    explicit Win32WindowImages(Win32Process& process) : process_(process) {}
+    Win32WindowImages(Win32Process& process, Win32Ui& ui);
+    ~Win32WindowImages() override;
+    Win32WindowImages(const Win32WindowImages&) = delete;
+    Win32WindowImages& operator=(const Win32WindowImages&) = delete;
     bool setWindowIcon(WindowId window, std::span<const unsigned char> iconFile) override;
     bool setPicture(ControlId picture, std::span<const unsigned char> png) override;
 
+    struct State;
+
 private:
-    Win32Process& process_;
+    std::unique_ptr<State> state_;
 };
 
 // Every service of the real desktop, built in the order they depend on each other.
@@ -233,10 +270,10 @@ struct Win32Desktop {
     Win32Ui ui{process};
     Win32Clipboard clipboard;
     Win32MessageBoxes messageBoxes{process};
-    Win32Tray tray{process};
-    Win32Hotkeys hotkeys{process};
+    Win32Tray tray{process, ui};
+    Win32Hotkeys hotkeys{process, ui};
     Win32FolderPicker folderPicker{process};
-    Win32WindowImages images{process};
+    Win32WindowImages images{process, ui};
 
     Platform platform()
     {

@@ -718,6 +718,13 @@ void* Win32Ui::nativeHandle(ControlId control) const
     return state_->controlWindow(control);
 }
 
+void Win32Ui::raise(const Event& event)
+{
+    const std::shared_ptr<WindowRecord> record = state_->find(event.window);
+    if (record != nullptr)
+        state_->raise(record, event);
+}
+
 // --- placement, activation and modal windows ----------------------------------
 
 void Win32Ui::setPlacement(WindowId window, Placement placement)
