@@ -34,6 +34,7 @@
 // delivered because the queue makes WM_TIMER when it is looked at.
 #include "platform/win32/desktop.h"
 #include "platform/win32/native.h"
+#include "platform/win32/text_shadow.h"
 
 #include <commctrl.h>
 
@@ -112,6 +113,7 @@ struct Win32Ui::State {
     std::wstring className = ClassNameFor(this);
     ATOM atom = 0;
     UniqueFont font;
+    TextShadows shadows;  // data texts the controls would not give back unchanged
     std::map<std::uint32_t, std::shared_ptr<WindowRecord>> windows;
     std::uint32_t nextId = 1;
     bool loopStarted = false;
@@ -451,6 +453,7 @@ void Win32Ui::State::destroyed(WindowRecord& record)
 {
     SetWindowLongPtrW(record.hwnd, GWLP_USERDATA, 0);
     const std::shared_ptr<WindowRecord> keep = find(record.id);
+    shadows.forget(record.id);
     windows.erase(record.id.value);
     if (record.created && windows.empty() && loopStarted && !shuttingDown)
         PostQuitMessage(0);
@@ -599,6 +602,10 @@ Text Win32Ui::text(ControlId control) const
     const HWND hwnd = state_->controlWindow(control);
     if (hwnd == nullptr)
         return {};
+    // Bytes that the control would not give back are returned as they were
+    // set, as long as the control still shows what they became.
+    if (const Text* kept = state_->shadows.recall(control, hwnd))
+        return *kept;
     const int length = GetWindowTextLengthA(hwnd);
     if (length <= 0)
         return {};
@@ -630,6 +637,7 @@ void Win32Ui::setText(ControlId control, const Text& ansi)
     if (hwnd == nullptr)
         return;
     SetWindowTextA(hwnd, ansi.c_str());
+    state_->shadows.remember(control, hwnd, ansi);
     const std::shared_ptr<WindowRecord> record = state_->find(control.window);
     if (control.index >= 0 &&
         record->spec->controls[static_cast<std::size_t>(control.index)].kind == ControlKind::TransparentLabel)
@@ -642,6 +650,7 @@ void Win32Ui::setTextUtf8(ControlId control, std::string_view utf8)
     if (hwnd == nullptr)
         return;
     SetWindowTextW(hwnd, Widen(utf8).c_str());
+    state_->shadows.forget(control);
     const std::shared_ptr<WindowRecord> record = state_->find(control.window);
     if (control.index >= 0 &&
         record->spec->controls[static_cast<std::size_t>(control.index)].kind == ControlKind::TransparentLabel)
