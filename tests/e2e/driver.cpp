@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <system_error>
 #include <thread>
 
@@ -473,6 +474,49 @@ HWND ChildWithText(HWND parent, std::wstring_view windowClass, std::wstring_view
                       Describe(parent));
 }
 
+ScreenSample SampleScreen(HWND control)
+{
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return {};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, previous);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const int lines =
+        GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (lines != height)
+        throw DriverError("cannot read the screen under " + Describe(control));
+    std::map<std::uint32_t, std::size_t> counts;
+    for (std::uint32_t pixel : pixels)
+        ++counts[pixel & 0xFFFFFFu];
+    ScreenSample sample;
+    sample.colours = static_cast<int>(counts.size());
+    std::size_t most = 0;
+    for (const auto& [colour, count] : counts)
+        if (count > most) {
+            most = count;
+            sample.commonest = colour;
+        }
+    return sample;
+}
+
 // --- input ---------------------------------------------------------------------
 
 void BringToForeground(HWND window)
@@ -697,8 +741,22 @@ bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-ScratchFolder::ScratchFolder(const std::wstring& root)
+std::wstring FullPath(const std::wstring& path)
 {
+    std::wstring full(32768, L'\0');
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return path;
+    full.resize(length);
+    return full;
+}
+
+ScratchFolder::ScratchFolder(const std::wstring& givenRoot)
+{
+    std::wstring root = FullPath(givenRoot);
+    while (root.size() > 3 && root.back() == L'\\')
+        root.pop_back();
     static std::atomic<unsigned> counter{0};
     path_ = root + L"\\brenvik-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++);

@@ -105,6 +105,14 @@ std::wstring Title(HWND window);
 std::string WindowTextAnsi(HWND window);
 std::wstring ClassName(HWND window);
 
+// What the screen shows within `control`'s rectangle: how many different
+// colours, and the commonest of them (0xRRGGBB), which is the background.
+struct ScreenSample {
+    int colours = 0;
+    unsigned commonest = 0;
+};
+ScreenSample SampleScreen(HWND control);
+
 // The child of `parent` with this class whose top-left corner lies at the
 // given client position; throws when there is none.
 HWND ChildAt(HWND parent, std::wstring_view windowClass, int left, int top);
@@ -157,6 +165,9 @@ private:
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, std::string_view bytes);
 bool FileExists(const std::wstring& path);
+
+// The full form of a path: "Z:/tmp" becomes "Z:\\tmp".
+std::wstring FullPath(const std::wstring& path);
 
 // A fresh folder of its own under `root`, removed with its content at the end.
 class ScratchFolder {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,6 +77,24 @@ MainWindowView FindMainWindow(const RunningProgram& program)
     view.startButton = ChildWithText(view.window, L"Button", L"开启监控");
     view.exitButton = ChildWithText(view.window, L"Button", L"退出程序");
     return view;
+}
+
+// A shown text differs from its background, and the program's texts are
+// black, so a black background hides them. A window just shown gets a moment
+// to paint.
+bool ShowsLegibleText(HWND control)
+{
+    const auto legible = [control] {
+        const ScreenSample sample = SampleScreen(control);
+        return sample.colours >= 2 && sample.commonest != 0x000000u;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + milliseconds(3000);
+    while (!legible()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        Sleep(50);
+    }
+    return true;
 }
 
 struct SourceFile {
@@ -145,6 +164,8 @@ TEST_F(EndToEnd, FirstStartMakesAnEmptySettingsFileAndTheCloseBoxEndsTheProgram)
     EXPECT_EQ(frame.left, (GetSystemMetrics(SM_CXSCREEN) - 570) / 2) << "not centred";
     EXPECT_EQ(frame.top, (GetSystemMetrics(SM_CYSCREEN) - 170) / 2) << "not centred";
     EXPECT_EQ(main.folders(), (std::array<std::string, 5>{}));
+    HWND hint = ChildWithText(main.window, L"Static", L"快捷键crrl+字母");
+    EXPECT_TRUE(ShowsLegibleText(hint)) << "the hint's text cannot be read: black on black";
     ASSERT_TRUE(FileExists(settings()));
     EXPECT_EQ(ReadFileBytes(settings()), "");
 
@@ -172,7 +193,9 @@ void CopyThroughHotkey(const RunningProgram& program, WORD letterKey, const std:
     for (const std::string& path : ansiSources)
         listed += path + "\r\n";
     EXPECT_EQ(WindowTextAnsi(ChildAt(copyWindow, L"Edit", 8, 24)), listed);
-    EXPECT_EQ(WindowText(ChildAt(copyWindow, L"Static", 8, 2)), L"你有3个文件需要复制到" + folder);
+    HWND summary = ChildAt(copyWindow, L"Static", 8, 2);
+    EXPECT_EQ(WindowText(summary), L"你有3个文件需要复制到" + folder);
+    EXPECT_TRUE(ShowsLegibleText(summary)) << "the summary's text cannot be read: black on black";
 
     Click(ChildWithText(copyWindow, L"Button", L"确认复制"));
     HWND box = program.waitForDialogWithText(L"复制完成");
@@ -245,13 +268,6 @@ TEST_F(EndToEnd, CopiesTheClipboardFilesThroughEachSlotsHotkeyAndKeepsTheFolders
     EXPECT_EQ(WindowText(main.letterBoxes[0]), L"") << "letters are not kept";
     Click(main.exitButton);
     EXPECT_EQ(program.waitForExit(), 0) << "after \"退出程序\"";
-}
-
-std::wstring FullPath(const std::wstring& path)
-{
-    wchar_t buffer[MAX_PATH * 4] = {};
-    const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH * 4, buffer, nullptr);
-    return length == 0 ? path : std::wstring(buffer, length);
 }
 
 std::wstring DefaultTempRoot()
