@@ -248,6 +248,8 @@ TEST_F(EndToEnd, CopiesTheClipboardFilesThroughEachSlotsHotkeyAndKeepsTheFolders
         WaitUntil([&] { return !IsWindowVisible(main.window); }, "MainWindow to hide after \"开启监控\"",
                   kStepTimeout, &program);
         EXPECT_EQ(ReadFileBytes(settings()), ToAnsi(picked) + "|" + ToAnsi(prepared) + "|||");
+        // Input is handled in order: the "x" came before the click, and the box refused it.
+        EXPECT_EQ(WindowText(main.letterBoxes[1]), L"k");
 
         ClipboardFiles clipboard(ansiSources);
         CopyThroughHotkey(program, 'J', picked, ansiSources);
