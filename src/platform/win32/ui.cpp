@@ -431,8 +431,11 @@ LRESULT Win32Ui::State::controlColour(WindowRecord& record, UINT message, HDC dc
     if (red)
         SetTextColor(dc, RGB(255, 0, 0));
     if (control.kind == ControlKind::TransparentLabel) {
+        // The text goes straight onto the window's own background. A null
+        // brush would leave the label's rectangle unpainted, which some
+        // desktops show as black; the window's brush paints it as the window.
         SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     if (control.style & ControlStyle::WhiteBackground) {
         if (!red)
