@@ -305,7 +305,10 @@ NativeControl ControlClass(const ControlSpec& control)
     switch (control.kind) {
         case ControlKind::Label:
         case ControlKind::TransparentLabel:
-            return {L"STATIC", style | SS_LEFT | notify, 0};
+            // One line: a text longer than the label loses its middle to an
+            // ellipsis rather than wrapping onto the controls below it. The
+            // text itself stays whole.
+            return {L"STATIC", style | SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS | SS_NOPREFIX | notify, 0};
         case ControlKind::Edit:
             style |= ES_LEFT | WS_TABSTOP;
             if (control.style & ControlStyle::MultiLine)
