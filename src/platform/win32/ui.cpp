@@ -612,14 +612,7 @@ Text Win32Ui::text(ControlId control) const
     // set, as long as the control still shows what they became.
     if (const Text* kept = state_->shadows.recall(control, hwnd))
         return *kept;
-    const int length = GetWindowTextLengthA(hwnd);
-    if (length <= 0)
-        return {};
-    // The length may overstate a double-byte text; the copy says how much it took.
-    std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(hwnd, buffer.data(), length + 1);
-    buffer.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return buffer;
+    return WindowTextAnsi(hwnd);
 }
 
 namespace {
