@@ -261,7 +261,8 @@ TEST_F(Win32CopyWindow, CancelStopsTheRunningFileAndTheLaterLongOnesButKeepsShor
     ASSERT_TRUE(testing::PutFilesOnClipboard(paths));
     watchBox();
 
-    bool confirmed = false, cancelled = false, busy = false;
+    bool confirmed = false, cancelled = false, busy = false, clickedCancel = false;
+    int cancelTimerAfterClick = 0;
     openAndAct([&] {
         if (!confirmed) {
             confirmed = true;
@@ -269,7 +270,9 @@ TEST_F(Win32CopyWindow, CancelStopsTheRunningFileAndTheLaterLongOnesButKeepsShor
         } else if (!cancelled && desk.ui.text(control(CW::CountLabel)) == countText(1)) {
             // The second file is being copied.
             cancelled = true;
-            testing::ClickButton(desk.ui, control(CW::CancelButton));
+            clickedCancel = testing::ClickButton(desk.ui, control(CW::CancelButton));
+            // The click must have started 时钟2, which cancels the later long files.
+            cancelTimerAfterClick = desk.ui.timerPeriod(control(CW::CancelTimer));
         } else if (!busy && desk.ui.text(control(CW::CountLabel)) == countText(2)) {
             // The third file is being copied: the user's step takes longer
             // than the cancel timer's period, whose tick then falls due
@@ -280,6 +283,8 @@ TEST_F(Win32CopyWindow, CancelStopsTheRunningFileAndTheLaterLongOnesButKeepsShor
     });
 
     ASSERT_TRUE(cancelled);
+    EXPECT_TRUE(clickedCancel);
+    EXPECT_EQ(cancelTimerAfterClick, 100);
     ASSERT_TRUE(busy);
     const std::vector<testing::SeenBox> boxes = seenBoxes();
     ASSERT_EQ(boxes.size(), 1u);
