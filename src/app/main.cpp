@@ -8,7 +8,6 @@ int main()
     // The shared state outlives the entry routine, so that the exit routines
     // that run after it has returned still find it.
     brenvik::SharedState state;
-    return brenvik::RunOnDesktop([&state](brenvik::Platform& platform) {
-        return brenvik::Startup(platform, state);
-    });
+    return brenvik::RunOnDesktop(
+        [&state](brenvik::Platform& platform) { return brenvik::Startup(platform, state); });
 }

@@ -30,8 +30,8 @@ void RegisterSlotHotkey(Platform& platform, SharedState& state, WindowId mainWin
     std::int32_t& id = state.HotkeyIds[static_cast<std::size_t>(slot - 1)];
     if (id != 0)
         platform.hotkeys.unregisterHotkey(mainWindow, id);
-    id = platform.hotkeys.registerHotkey(mainWindow, {mainWindow, MainControl::HotkeyReceiver}, kControlModifier,
-                                         key);
+    id = platform.hotkeys.registerHotkey(mainWindow, {mainWindow, MainControl::HotkeyReceiver},
+                                         kControlModifier, key);
 }
 
 void DispatchHotkey(Platform& platform, SharedState& state, WindowId mainWindow, std::int32_t id,

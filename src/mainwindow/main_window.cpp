@@ -104,7 +104,8 @@ void MainWindow::onEvent(const Event& event)
                 CloseMainWindow();
             break;
         case EventKind::DoubleClick:
-            if (event.control >= MainControl::FolderBox1 && event.control < MainControl::FolderBox1 + kSlotCount)
+            if (event.control >= MainControl::FolderBox1 &&
+                event.control < MainControl::FolderBox1 + kSlotCount)
                 PickSlotFolder(event.control - MainControl::FolderBox1 + 1);
             break;
         case EventKind::Feedback:
@@ -120,7 +121,8 @@ void MainWindow::InitMainWindow()
 {
     const std::span<const unsigned char> icon(kIconImage, kIconImageSize);
     platform_.images.setWindowIcon(window_, icon);
-    platform_.images.setPicture({window_, MainControl::Logo}, std::span<const unsigned char>(kLogoImage, kLogoImageSize));
+    platform_.images.setPicture({window_, MainControl::Logo},
+                                std::span<const unsigned char>(kLogoImage, kLogoImageSize));
     platform_.tray.setIcon(window_, icon, kTrayTip);
     RunSettingsStep(platform_, state_, window_);
 }

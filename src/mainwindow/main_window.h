@@ -13,13 +13,13 @@ extern const WindowSpec MainWindowLayout;
 
 // Positions of MainWindow's controls in its layout table.
 namespace MainControl {
-inline constexpr int SlotLabel1 = 0;   // 标签1 .. 标签5
-inline constexpr int FolderBox1 = 5;   // 编辑框_lj1 .. 编辑框_lj5
-inline constexpr int LetterBox1 = 10;  // 编辑框_kj1 .. 编辑框_kj5
-inline constexpr int StartButton = 15;  // 按钮1 "开启监控"
-inline constexpr int ExitButton = 16;   // 按钮2 "退出程序"
-inline constexpr int Logo = 17;         // 图片框1
-inline constexpr int Hint = 18;         // 透明标签1
+inline constexpr int SlotLabel1 = 0;       // 标签1 .. 标签5
+inline constexpr int FolderBox1 = 5;       // 编辑框_lj1 .. 编辑框_lj5
+inline constexpr int LetterBox1 = 10;      // 编辑框_kj1 .. 编辑框_kj5
+inline constexpr int StartButton = 15;     // 按钮1 "开启监控"
+inline constexpr int ExitButton = 16;      // 按钮2 "退出程序"
+inline constexpr int Logo = 17;            // 图片框1
+inline constexpr int Hint = 18;            // 透明标签1
 inline constexpr int HotkeyReceiver = 19;  // 标签_rj1
 }  // namespace MainControl
 

@@ -19,8 +19,9 @@ Text PendingSettingsPath(const Text& settingsPath)
 // large or cannot be read to its end.
 std::string ReadSettingsFile(Files& files, const Text& path)
 {
-    FileHandle file = files.open(path, FileAccess::Read | FileAccess::Write, FileShare::Read | FileShare::Write,
-                                 FileDisposition::OpenExisting, FileAttribute::Normal);
+    FileHandle file =
+        files.open(path, FileAccess::Read | FileAccess::Write, FileShare::Read | FileShare::Write,
+                   FileDisposition::OpenExisting, FileAttribute::Normal);
     if (!file)
         return {};
     const std::int64_t size = file->size();
@@ -101,8 +102,8 @@ void SaveSettings(Platform& platform, const SharedState& state, WindowId mainWin
     const Text pending = PendingSettingsPath(state.SettingsPath);
     bool written = false;
     {
-        FileHandle file = files.open(pending, FileAccess::Write, FileShare::None, FileDisposition::CreateAlways,
-                                     FileAttribute::Normal);
+        FileHandle file = files.open(pending, FileAccess::Write, FileShare::None,
+                                     FileDisposition::CreateAlways, FileAttribute::Normal);
         if (file) {
             const IoResult result = file->write(joined.data(), joined.size());
             written = result.ok() && result.bytes == joined.size();

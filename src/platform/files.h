@@ -27,9 +27,9 @@ enum class FileError {
 };
 
 namespace FileAccess {
-inline constexpr unsigned None = 0;  // query only: identity and size, no data
-inline constexpr unsigned Read = 1;  // GENERIC_READ
-inline constexpr unsigned Write = 2; // GENERIC_WRITE
+inline constexpr unsigned None = 0;   // query only: identity and size, no data
+inline constexpr unsigned Read = 1;   // GENERIC_READ
+inline constexpr unsigned Write = 2;  // GENERIC_WRITE
 }  // namespace FileAccess
 
 namespace FileShare {
@@ -63,7 +63,7 @@ struct FileIdentity {
 };
 
 struct IoResult {
-    std::size_t bytes = 0;            // bytes read or written
+    std::size_t bytes = 0;  // bytes read or written
     FileError error = FileError::None;
     bool ok() const { return error == FileError::None; }
 };
@@ -102,24 +102,21 @@ public:
 
     // CreateFileA with the given access, sharing, disposition and attributes
     // (FileAttribute flags for a new file). Returns null and sets `*error` on failure.
-    virtual FileHandle open(const Text& path, unsigned access, unsigned share,
-                            FileDisposition disposition, unsigned attributes,
-                            FileError* error = nullptr) = 0;
+    virtual FileHandle open(const Text& path, unsigned access, unsigned share, FileDisposition disposition,
+                            unsigned attributes, FileError* error = nullptr) = 0;
 
     // DeleteFileA.
     virtual bool remove(const Text& path, FileError* error = nullptr) = 0;
 
     // MoveFileExA; with `replaceExisting` an existing file at `to` is replaced
     // (MOVEFILE_REPLACE_EXISTING).
-    virtual bool move(const Text& from, const Text& to, bool replaceExisting,
-                      FileError* error = nullptr) = 0;
+    virtual bool move(const Text& from, const Text& to, bool replaceExisting, FileError* error = nullptr) = 0;
 
     // GetFileAttributesA; false (and `*error`) when the path does not exist.
     virtual bool attributes(const Text& path, unsigned& out, FileError* error = nullptr) = 0;
 
     // SetFileAttributesA.
-    virtual bool setAttributes(const Text& path, unsigned attributes,
-                               FileError* error = nullptr) = 0;
+    virtual bool setAttributes(const Text& path, unsigned attributes, FileError* error = nullptr) = 0;
 
     // True when a directory search for the exact path finds something, a file or
     // a folder (FindFirstFileA succeeds).

@@ -50,19 +50,19 @@ struct ControlSpec {
 
 // Frame flags of a window; combine with |.
 namespace WindowFrame {
-inline constexpr unsigned Caption = 1u << 0;      // title bar with system menu and close box
+inline constexpr unsigned Caption = 1u << 0;  // title bar with system menu and close box
 inline constexpr unsigned MinimiseBox = 1u << 1;
 inline constexpr unsigned MaximiseBox = 1u << 2;
-inline constexpr unsigned Resizable = 1u << 3;    // sizing border; otherwise a fixed border
-inline constexpr unsigned SunkenClient = 1u << 4; // sunken client edge
+inline constexpr unsigned Resizable = 1u << 3;     // sizing border; otherwise a fixed border
+inline constexpr unsigned SunkenClient = 1u << 4;  // sunken client edge
 inline constexpr unsigned TaskbarButton = 1u << 5;
 }  // namespace WindowFrame
 
 struct WindowSpec {
-    std::string_view title;        // UTF-8
-    int outerWidth, outerHeight;   // pixels, frame included
-    unsigned frame;                // WindowFrame flags
-    bool escapeCloses;             // Esc while the window is active closes it
+    std::string_view title;                 // UTF-8
+    int outerWidth, outerHeight;            // pixels, frame included
+    unsigned frame;                         // WindowFrame flags
+    bool escapeCloses;                      // Esc while the window is active closes it
     std::span<const ControlSpec> controls;  // in the order the window holds them
 };
 

@@ -32,7 +32,8 @@ public:
     // no icon can be made, nothing changes. When the shell restarts (the
     // taskbar-created broadcast), the layer adds the owner's icon again.
     // Returns true when the owner has a tray icon afterwards.
-    virtual bool setIcon(WindowId owner, std::span<const unsigned char> iconFile, std::string_view tipAnsi) = 0;
+    virtual bool setIcon(WindowId owner, std::span<const unsigned char> iconFile,
+                         std::string_view tipAnsi) = 0;
 
     // NIM_DELETE of the owner's icon, freeing its icon handle. Does nothing
     // when the owner has none.

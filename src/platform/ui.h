@@ -50,8 +50,8 @@ using EventHandler = std::function<void(const Event&)>;
 
 // A window's placement as the program writes and reads it.
 enum class Placement {
-    Normal = 0,     // shown normally (restored)
-    Centred = 1,    // restored if needed, then centred on the primary screen; never read back
+    Normal = 0,   // shown normally (restored)
+    Centred = 1,  // restored if needed, then centred on the primary screen; never read back
     Minimised = 2,
     Maximised = 3,
 };

@@ -44,7 +44,10 @@ public:
     void setTextUtf8(ControlId control, std::string_view utf8) override { inner_.setTextUtf8(control, utf8); }
     void setTimerPeriod(ControlId timer, int periodMs) override { inner_.setTimerPeriod(timer, periodMs); }
     int timerPeriod(ControlId timer) const override { return inner_.timerPeriod(timer); }
-    void setPlacement(WindowId window, Placement placement) override { inner_.setPlacement(window, placement); }
+    void setPlacement(WindowId window, Placement placement) override
+    {
+        inner_.setPlacement(window, placement);
+    }
     Placement placement(WindowId window) const override { return inner_.placement(window); }
     void activate(WindowId window) override { inner_.activate(window); }
     void runModal(const WindowSpec& spec, EventHandler handler) override
@@ -192,8 +195,17 @@ public:
     RecordingUi ui{base_.ui};
     RecordingPause pause{base_.pause};
     LoggingFiles files{base_.files};
-    Platform platform{base_.process, ui,        files, pause, base_.codePage, base_.clipboard,
-                      base_.messageBoxes, base_.tray, base_.hotkeys, base_.folderPicker, base_.images};
+    Platform platform{base_.process,
+                      ui,
+                      files,
+                      pause,
+                      base_.codePage,
+                      base_.clipboard,
+                      base_.messageBoxes,
+                      base_.tray,
+                      base_.hotkeys,
+                      base_.folderPicker,
+                      base_.images};
     SharedState state;
     const Text root;
 

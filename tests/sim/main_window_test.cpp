@@ -94,7 +94,8 @@ TEST_F(ProgramTest, StartsWithItsIconsLogoAndAnEmptySettingsFile)
     EXPECT_EQ(tray().icon(main_).adds, 1);
     const std::vector<unsigned char> icon(kIconImage, kIconImage + kIconImageSize);
     EXPECT_EQ(sim::SimWindowImages::of(desk_.platform()).windowIcon(main_), icon);
-    EXPECT_EQ(sim::SimWindowImages::of(desk_.platform()).picture(control(MainControl::Logo)).size(), kLogoImageSize);
+    EXPECT_EQ(sim::SimWindowImages::of(desk_.platform()).picture(control(MainControl::Logo)).size(),
+              kLogoImageSize);
     EXPECT_EQ(state_.SettingsPath, "C:\\Brenvik\\pz.txt");
     EXPECT_EQ(settingsBytes(), "");
     EXPECT_EQ(desk_.ui().displayText(control(MainControl::StartButton)), "开启监控");
@@ -153,9 +154,15 @@ TEST_P(ExitRouteTest, EndsWithCodeZero_RemovingTheTrayIcon)
 {
     const sim::RunOutcome outcome = run([this] {
         switch (GetParam()) {
-            case End::ExitButton: user().click(control(MainControl::ExitButton)); break;
-            case End::CloseBox: user().close(main_); break;
-            case End::Escape: user().pressEscape(main_); break;
+            case End::ExitButton:
+                user().click(control(MainControl::ExitButton));
+                break;
+            case End::CloseBox:
+                user().close(main_);
+                break;
+            case End::Escape:
+                user().pressEscape(main_);
+                break;
             case End::TrayExitWhileHidden:
                 user().minimise(main_);
                 tray().userRightClick(main_);
@@ -174,7 +181,8 @@ TEST_P(ExitRouteTest, EndsWithCodeZero_RemovingTheTrayIcon)
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, ExitRouteTest,
-                         ::testing::Values(End::ExitButton, End::CloseBox, End::Escape, End::TrayExitWhileHidden));
+                         ::testing::Values(End::ExitButton, End::CloseBox, End::Escape,
+                                           End::TrayExitWhileHidden));
 
 TEST_F(ProgramTest, TheTrayIconComesBackWhenTheShellRestarts)
 {
@@ -190,7 +198,8 @@ TEST_F(ProgramTest, PickingAFolderFillsTheBox_CancellingEmptiesIt_NothingIsSaved
         picker().scriptChoice("D:\\photos");
         user().doubleClick(control(MainControl::FolderBox1 + 2));
         picker().scriptChoice("E:\\");
-        user().call([this] { EXPECT_EQ(desk_.ui().text(control(MainControl::FolderBox1 + 1)), "D:\\photos"); });
+        user().call(
+            [this] { EXPECT_EQ(desk_.ui().text(control(MainControl::FolderBox1 + 1)), "D:\\photos"); });
         user().doubleClick(control(MainControl::FolderBox1 + 1));
         picker().scriptCancel();
         user().type(control(MainControl::FolderBox1), "typed");  // refused: the box is read-only

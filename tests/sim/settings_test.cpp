@@ -83,7 +83,8 @@ class LoadSettingsTest : public SettingsTest, public ::testing::WithParamInterfa
 TEST_P(LoadSettingsTest, PutsOneToFivePiecesIntoTheBoxes_AndChangesNothingOtherwise)
 {
     writeSettings(GetParam().content);
-    withWindow(kBefore, [&](Platform& platform, WindowId window) { RunSettingsStep(platform, state_, window); });
+    withWindow(kBefore,
+               [&](Platform& platform, WindowId window) { RunSettingsStep(platform, state_, window); });
     EXPECT_EQ(state_.SettingsPath, "C:\\Brenvik\\pz.txt");
     EXPECT_EQ(boxes(), GetParam().expected);
     EXPECT_EQ(readSettings(), GetParam().content);  // loading never writes
@@ -108,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SettingsTest, AMissingFileIsCreatedEmpty_AndNoBoxChanges)
 {
-    withWindow(kBefore, [&](Platform& platform, WindowId window) { RunSettingsStep(platform, state_, window); });
+    withWindow(kBefore,
+               [&](Platform& platform, WindowId window) { RunSettingsStep(platform, state_, window); });
     EXPECT_EQ(readSettings(), "");
     EXPECT_EQ(boxes(), kBefore);
 }
@@ -167,17 +169,27 @@ TEST_P(SaveFaultTest, LeavesTheOldSettingsIntact)
 {
     writeSettings("old|settings");
     withWindow({"D:\\new", "", "", "", ""}, [&](Platform& platform, WindowId window) {
-            RunSettingsStep(platform, state_, window);
-            sim::FaultyFiles& faults = desk_.faults();
-            switch (GetParam()) {
-                case SaveFault::CreateFails: faults.failNth(sim::FileOp::Open, 1, FileError::AccessDenied); break;
-                case SaveFault::WriteFails: faults.failNth(sim::FileOp::Write, 1, FileError::DiskFull); break;
-                case SaveFault::ShortWrite: faults.shortWriteNth(1, 3); break;
-                case SaveFault::ReplaceFails: faults.failNth(sim::FileOp::Move, 1, FileError::AccessDenied); break;
-                case SaveFault::CrashMidWrite: faults.crashAtWrite(1, 3); break;
-            }
-            SaveSettings(platform, state_, window);
-        });
+        RunSettingsStep(platform, state_, window);
+        sim::FaultyFiles& faults = desk_.faults();
+        switch (GetParam()) {
+            case SaveFault::CreateFails:
+                faults.failNth(sim::FileOp::Open, 1, FileError::AccessDenied);
+                break;
+            case SaveFault::WriteFails:
+                faults.failNth(sim::FileOp::Write, 1, FileError::DiskFull);
+                break;
+            case SaveFault::ShortWrite:
+                faults.shortWriteNth(1, 3);
+                break;
+            case SaveFault::ReplaceFails:
+                faults.failNth(sim::FileOp::Move, 1, FileError::AccessDenied);
+                break;
+            case SaveFault::CrashMidWrite:
+                faults.crashAtWrite(1, 3);
+                break;
+        }
+        SaveSettings(platform, state_, window);
+    });
     EXPECT_EQ(readSettings(), "old|settings");
     if (GetParam() != SaveFault::CrashMidWrite) {
         EXPECT_FALSE(std::filesystem::exists(desk_.files().hostPath("C:\\Brenvik\\pz.txt.new")));
@@ -185,8 +197,9 @@ TEST_P(SaveFaultTest, LeavesTheOldSettingsIntact)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, SaveFaultTest,
-                         ::testing::Values(SaveFault::CreateFails, SaveFault::WriteFails, SaveFault::ShortWrite,
-                                           SaveFault::ReplaceFails, SaveFault::CrashMidWrite));
+                         ::testing::Values(SaveFault::CreateFails, SaveFault::WriteFails,
+                                           SaveFault::ShortWrite, SaveFault::ReplaceFails,
+                                           SaveFault::CrashMidWrite));
 
 class RootSettingsTest : public SettingsTest {
 protected:
@@ -195,7 +208,8 @@ protected:
 
 TEST_F(RootSettingsTest, AnExecutableInADriveRootKeepsItsSettingsInThatRoot)
 {
-    withWindow(kBefore, [&](Platform& platform, WindowId window) { RunSettingsStep(platform, state_, window); });
+    withWindow(kBefore,
+               [&](Platform& platform, WindowId window) { RunSettingsStep(platform, state_, window); });
     EXPECT_EQ(state_.SettingsPath, "D:\\pz.txt");
     EXPECT_TRUE(std::filesystem::exists(desk_.files().hostPath("D:\\pz.txt")));
 }

@@ -27,8 +27,7 @@ constexpr ControlSpec kControls[] = {
     {"按钮2", ControlKind::Button, 10, 40, 80, 24, "", ControlStyle::None,
      ControlEvents::Click | ControlEvents::DoubleClick, 0},
     {"编辑框1", ControlKind::Edit, 10, 70, 80, 20, "", ControlStyle::None, ControlEvents::None, 2},
-    {"编辑框2", ControlKind::Edit, 10, 100, 80, 20, "只读", ControlStyle::ReadOnly,
-     ControlEvents::None, 0},
+    {"编辑框2", ControlKind::Edit, 10, 100, 80, 20, "只读", ControlStyle::ReadOnly, ControlEvents::None, 0},
     {"时钟1", ControlKind::Timer, 0, 0, 0, 0, "", ControlStyle::None, ControlEvents::Tick, 0},
     {"时钟2", ControlKind::Timer, 0, 0, 0, 0, "", ControlStyle::None, ControlEvents::Tick, 0},
 };
@@ -46,8 +45,7 @@ struct Seen {
     friend bool operator==(const Seen&, const Seen&) = default;
     friend void PrintTo(const Seen& s, std::ostream* os)
     {
-        *os << "{kind " << static_cast<int>(s.kind) << ", control " << s.control << ", at "
-            << s.atMs << "}";
+        *os << "{kind " << static_cast<int>(s.kind) << ", control " << s.control << ", at " << s.atMs << "}";
     }
 };
 
@@ -75,11 +73,11 @@ TEST_F(SimDesktopTest, TimerPeriod_NewPeriodRestartsFromNow_SamePeriodChangesNot
     WindowId w;
     const RunOutcome outcome = desktop.run([&](Platform& p) {
         w = p.ui.openWindow(kWindow, recorder(desktop, {EventKind::Tick}, [&](const Event& e) {
-            if (e.kind == EventKind::Tick && e.control == kTimer1)
-                p.ui.setTimerPeriod({w, kTimer1}, 0);
-            if (e.kind == EventKind::Tick && desktop.nowMs() >= 180)
-                p.ui.destroyWindow(w);
-        }));
+                                if (e.kind == EventKind::Tick && e.control == kTimer1)
+                                    p.ui.setTimerPeriod({w, kTimer1}, 0);
+                                if (e.kind == EventKind::Tick && desktop.nowMs() >= 180)
+                                    p.ui.destroyWindow(w);
+                            }));
         p.ui.setTimerPeriod({w, kTimer1}, 100);
         p.ui.setTimerPeriod({w, kTimer2}, 100);
         p.pause.sleep(30);
@@ -103,11 +101,11 @@ TEST_F(SimDesktopTest, TimerTiesGoByStartOrder_AndPostedInputBeforeTicks)
     SimDesktop desktop(folder.path());
     WindowId w;
     const RunOutcome outcome = desktop.run([&](Platform& p) {
-        w = p.ui.openWindow(kWindow, recorder(desktop, {EventKind::Tick, EventKind::Click},
-                                              [&](const Event& e) {
-                                                  if (e.control == kTimer1 && desktop.nowMs() == 200)
-                                                      p.ui.destroyWindow(w);
-                                              }));
+        w = p.ui.openWindow(kWindow,
+                            recorder(desktop, {EventKind::Tick, EventKind::Click}, [&](const Event& e) {
+                                if (e.control == kTimer1 && desktop.nowMs() == 200)
+                                    p.ui.destroyWindow(w);
+                            }));
         // Started in the opposite order of the table, so only start order explains the result.
         p.ui.setTimerPeriod({w, kTimer2}, 100);
         p.ui.setTimerPeriod({w, kTimer1}, 100);
@@ -130,11 +128,11 @@ TEST_F(SimDesktopTest, PauseAdvancesClockAndDispatchesNothing_MissedTicksComeAsO
     WindowId w;
     bool exitAtTick = false;
     const RunOutcome outcome = desktop.run([&](Platform& p) {
-        w = p.ui.openWindow(kWindow, recorder(desktop, {EventKind::Tick, EventKind::Click},
-                                              [&](const Event& e) {
-                                                  if (e.kind == EventKind::Tick && exitAtTick)
-                                                      p.process.exitNow(7);
-                                              }));
+        w = p.ui.openWindow(kWindow,
+                            recorder(desktop, {EventKind::Tick, EventKind::Click}, [&](const Event& e) {
+                                if (e.kind == EventKind::Tick && exitAtTick)
+                                    p.process.exitNow(7);
+                            }));
         p.ui.setTimerPeriod({w, kTimer1}, 10);
         desktop.ui().postEvent({EventKind::Click, w, kButton1});
         p.pause.sleep(1000);
@@ -197,9 +195,9 @@ TEST_F(SimDesktopTest, QuitIsPostedOnlyWhenTheLastWindowGoesAfterTheLoopStarted)
         EXPECT_FALSE(ui.queuedQuit()) << "the loop has not started";
 
         a = p.ui.openWindow(kWindow, recorder(desktop, {EventKind::Destroyed}, [&](const Event& e) {
-            if (e.kind == EventKind::Click)
-                p.ui.destroyWindow(b);
-        }));
+                                if (e.kind == EventKind::Click)
+                                    p.ui.destroyWindow(b);
+                            }));
         b = p.ui.openWindow(kBare, recorder(desktop, {EventKind::Destroyed}));
         ui.user().click({a, kButton1});
         ui.user().call([&] {
@@ -249,9 +247,8 @@ TEST_F(SimDesktopTest, ATimerThatNeverStopsEndsAtTheTimeLimit)
     SimDesktop desktop(folder.path(), options);
     int ticks = 0;
     const RunOutcome outcome = desktop.run([&](Platform& p) {
-        const WindowId w = p.ui.openWindow(kWindow, [&](const Event& e) {
-            ticks += e.kind == EventKind::Tick ? 1 : 0;
-        });
+        const WindowId w =
+            p.ui.openWindow(kWindow, [&](const Event& e) { ticks += e.kind == EventKind::Tick ? 1 : 0; });
         p.ui.setTimerPeriod({w, kTimer1}, 100);
         return p.ui.runMessageLoop();
     });
@@ -361,11 +358,11 @@ TEST_F(SimDesktopTest, ACrashOrImmediateExitRunsNothingWhileUnwinding)
             p.process.initialise();
             p.process.addExitRoutine({&RecordTag, &tag});
             w = p.ui.openWindow(kWindow, recorder(desktop, {EventKind::Destroyed}, [&](const Event& e) {
-                if (e.kind == EventKind::Click && crash)
-                    throw InjectedCrash{};
-                if (e.kind == EventKind::Click)
-                    p.process.exitNow(4);
-            }));
+                                    if (e.kind == EventKind::Click && crash)
+                                        throw InjectedCrash{};
+                                    if (e.kind == EventKind::Click)
+                                        p.process.exitNow(4);
+                                }));
             struct Closer {
                 Platform& p;
                 WindowId w;
@@ -429,22 +426,22 @@ TEST_F(SimDesktopTest, ScriptedUser_RefusesWhatAPersonCouldNotDo)
         a = p.ui.openWindow(kWindow, {});
         b = p.ui.openWindow(kBare, recorder(desktop, {EventKind::Click, EventKind::DoubleClick}));
         ui.setWindowEnabled(b, false);
-        user.click({b, kButton1});                      // disabled window
-        user.type({a, kReadOnly}, "x");                 // read-only box
-        user.type({a, kEdit}, "\xD6\xD0\xCE\xC4x");     // "中文x" into a two-character box
+        user.click({b, kButton1});                   // disabled window
+        user.type({a, kReadOnly}, "x");              // read-only box
+        user.type({a, kEdit}, "\xD6\xD0\xCE\xC4x");  // "中文x" into a two-character box
         user.call([&] { ui.setWindowEnabled(b, true); });
-        user.close(b);                                  // no close box
-        user.pressEscape(b);                            // Esc does not close it
+        user.close(b);        // no close box
+        user.pressEscape(b);  // Esc does not close it
         user.doubleClick({b, kButton2});
         user.pressEscape(a);
-        user.click({a, kButton1});                      // gone by now
+        user.click({a, kButton1});  // gone by now
         user.call([&] { p.ui.destroyWindow(b); });
         return p.ui.runMessageLoop();
     });
 
     EXPECT_EQ(outcome.end, RunEnd::Exited);
-    EXPECT_EQ(seen, (std::vector<Seen>{{EventKind::Click, kButton2, 0},
-                                       {EventKind::DoubleClick, kButton2, 0}}));
+    EXPECT_EQ(seen,
+              (std::vector<Seen>{{EventKind::Click, kButton2, 0}, {EventKind::DoubleClick, kButton2, 0}}));
     std::vector<std::pair<UserAction::Kind, std::string>> dropped;
     for (const DroppedAction& d : user.dropped())
         dropped.emplace_back(d.kind, d.reason);
@@ -539,8 +536,7 @@ TEST_F(SimDesktopTest, NestedLoop_EndsWhenItsConditionHolds_OrLeavesAQuitForTheO
     });
     EXPECT_EQ(outcome.end, RunEnd::Exited);
     EXPECT_EQ(outcome.exitCode, 27);
-    const std::vector<std::pair<bool, std::optional<int>>> expected = {{true, std::nullopt},
-                                                                       {false, 7}};
+    const std::vector<std::pair<bool, std::optional<int>>> expected = {{true, std::nullopt}, {false, 7}};
     EXPECT_EQ(nested, expected);
 }
 
@@ -571,14 +567,19 @@ TEST_P(CodePageTest, ConvertsWithoutFailing)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CodePageTest,
-    ::testing::Values(CodePageCase{936, "C:\\\xD6\xD0\xCE\xC4\\a.txt", "C:\\中文\\a.txt", true},
-                      CodePageCase{936, "\x80", "€", true},
-                      CodePageCase{936, "a\xFF" "b", "a\xEF\xBF\xBD" "b", false},
-                      CodePageCase{936, "a\xD6", "a\xEF\xBF\xBD", false},
-                      CodePageCase{1252, "C:\\Caf\xE9\\a.txt", "C:\\Café\\a.txt", true},
-                      CodePageCase{1252, "\x81\x9D", "\xC2\x81\xC2\x9D", true}));
+INSTANTIATE_TEST_SUITE_P(Cases, CodePageTest,
+                         ::testing::Values(CodePageCase{936, "C:\\\xD6\xD0\xCE\xC4\\a.txt", "C:\\中文\\a.txt",
+                                                        true},
+                                           CodePageCase{936, "\x80", "€", true},
+                                           CodePageCase{936,
+                                                        "a\xFF"
+                                                        "b",
+                                                        "a\xEF\xBF\xBD"
+                                                        "b",
+                                                        false},
+                                           CodePageCase{936, "a\xD6", "a\xEF\xBF\xBD", false},
+                                           CodePageCase{1252, "C:\\Caf\xE9\\a.txt", "C:\\Café\\a.txt", true},
+                                           CodePageCase{1252, "\x81\x9D", "\xC2\x81\xC2\x9D", true}));
 
 TEST(CodePage, LeadBytesAndUnmappableCharacters)
 {
@@ -588,7 +589,9 @@ TEST(CodePage, LeadBytesAndUnmappableCharacters)
     EXPECT_FALSE(chinese.isLeadByte(0x7F));
     EXPECT_FALSE(western.isLeadByte(0xE9));
     EXPECT_EQ(western.fromUtf8("a中b"), "a?b");
-    EXPECT_EQ(chinese.fromUtf8("a\xE2\x82" "b"), "a?b");  // cut-off UTF-8
+    EXPECT_EQ(chinese.fromUtf8("a\xE2\x82"
+                               "b"),
+              "a?b");                                      // cut-off UTF-8
     EXPECT_EQ(chinese.fromUtf8("\xF0\x9F\x98\x80"), "?");  // no emoji in 936
 }
 

@@ -175,14 +175,23 @@ TEST_F(SimFilesTest, DoubleByteCharactersAreStepped)
         {false, "C:\\\xB1\\.txt", D::CreateNew, FileError::PathNotFound},
         {true, "C:\\\x81|.txt", D::CreateNew, FileError::None},
         {false, "C:\\\x81|.txt", D::CreateNew, FileError::InvalidName},
-        {true, "C:\\\x81" "A", D::OpenExisting, FileError::NotFound},  // the second byte is no letter
-        {false, "C:\\\x81" "A", D::OpenExisting, FileError::None},
+        {true,
+         "C:\\\x81"
+         "A",
+         D::OpenExisting, FileError::NotFound},  // the second byte is no letter
+        {false,
+         "C:\\\x81"
+         "A",
+         D::OpenExisting, FileError::None},
     };
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(index);
         const fs::path root = temp.path() / std::to_string(index++);
-        putHost(root / "C" / "\x81" "a", "x");
+        putHost(root / "C" /
+                    "\x81"
+                    "a",
+                "x");
         LeadBytes codePage(c.doubleByte);
         SimFiles own(root);
         own.useCodePage(codePage);
@@ -202,12 +211,20 @@ TEST_F(SimFilesTest, InvalidNamesAreRefused)
         FileError expected;
     };
     const Case cases[] = {
-        {"C:\\a<b", FileError::InvalidName},  {"C:\\a>b", FileError::InvalidName},
-        {"C:\\a:b", FileError::InvalidName},  {"C:\\a\"b", FileError::InvalidName},
-        {"C:\\a|b", FileError::InvalidName},  {"C:\\a?b", FileError::InvalidName},
-        {"C:\\a*b", FileError::InvalidName},  {"C:\\a\x01" "b", FileError::InvalidName},
-        {"C:\\w<\\a", FileError::InvalidName}, {"1:\\a", FileError::InvalidName},
-        {"", FileError::PathNotFound},        {"\\\\server\\share\\a", FileError::PathNotFound},
+        {"C:\\a<b", FileError::InvalidName},
+        {"C:\\a>b", FileError::InvalidName},
+        {"C:\\a:b", FileError::InvalidName},
+        {"C:\\a\"b", FileError::InvalidName},
+        {"C:\\a|b", FileError::InvalidName},
+        {"C:\\a?b", FileError::InvalidName},
+        {"C:\\a*b", FileError::InvalidName},
+        {"C:\\a\x01"
+         "b",
+         FileError::InvalidName},
+        {"C:\\w<\\a", FileError::InvalidName},
+        {"1:\\a", FileError::InvalidName},
+        {"", FileError::PathNotFound},
+        {"\\\\server\\share\\a", FileError::PathNotFound},
         {longFolder + std::string(55, 'b'), FileError::None},  // 259 characters
         {longFolder + std::string(56, 'b'), FileError::InvalidName},
     };
@@ -273,20 +290,20 @@ TEST_F(SimFilesTest, SharingFollowsBothHandlesModes)
         {W, RW, R, FileShare::Read, D::OpenExisting, false},  // the second excludes the first's writing
         {R | W, RW, R | W, RW, D::OpenExisting, true},
         {R, 0, R, RW, D::OpenExisting, false},
-        {R, 0, FileAccess::None, 0, D::OpenExisting, true},   // a query takes no part in sharing
+        {R, 0, FileAccess::None, 0, D::OpenExisting, true},  // a query takes no part in sharing
         {FileAccess::None, 0, R, 0, D::OpenExisting, true},
         {R, RW, W, RW, D::CreateAlways, true},  // the copy engine's source and target as one file
         {R, RW, W, RW, D::CreateNew, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.access1 << "/" << c.share1 << " then " << c.access2
-                                          << "/" << c.share2);
+        SCOPED_TRACE(::testing::Message()
+                     << c.access1 << "/" << c.share1 << " then " << c.access2 << "/" << c.share2);
         put("C:\\s.txt", "abc");
         FileHandle first = files.open("C:\\s.txt", c.access1, c.share1, D::OpenExisting, 0);
         ASSERT_TRUE(first);
-        const FileError expected = c.allowed                     ? FileError::None
+        const FileError expected = c.allowed                        ? FileError::None
                                    : c.disposition2 == D::CreateNew ? FileError::AlreadyExists
-                                                                 : FileError::SharingViolation;
+                                                                    : FileError::SharingViolation;
         EXPECT_EQ(openError("C:\\s.txt", c.access2, c.share2, c.disposition2), expected);
         held.reset();
         if (!c.allowed && c.disposition2 != D::CreateNew) {
@@ -423,14 +440,16 @@ TEST_F(SimFilesTest, MoveReplacesOnlyWhenAllowed)
         ASSERT_TRUE(files.setAttributes("C:\\m\\src.txt", FileAttribute::Hidden));
         if (c.targetExists) {
             put("C:\\m\\dst.txt", "old");
-            ASSERT_TRUE(files.setAttributes("C:\\m\\dst.txt", c.targetReadOnly ? FileAttribute::ReadOnly
-                                                                              : FileAttribute::Normal));
+            ASSERT_TRUE(files.setAttributes(
+                "C:\\m\\dst.txt", c.targetReadOnly ? FileAttribute::ReadOnly : FileAttribute::Normal));
         }
         FileHandle source, target;
         if (c.sourceOpenShare >= 0)
-            source = files.open("C:\\m\\src.txt", R, unsigned(c.sourceOpenShare), FileDisposition::OpenExisting, 0);
+            source = files.open("C:\\m\\src.txt", R, unsigned(c.sourceOpenShare),
+                                FileDisposition::OpenExisting, 0);
         if (c.targetOpenShare >= 0)
-            target = files.open("C:\\m\\dst.txt", R, unsigned(c.targetOpenShare), FileDisposition::OpenExisting, 0);
+            target = files.open("C:\\m\\dst.txt", R, unsigned(c.targetOpenShare),
+                                FileDisposition::OpenExisting, 0);
         FileError error = FileError::Other;
         EXPECT_EQ(files.move("C:\\m\\src.txt", "C:\\m\\dst.txt", c.replace, &error),
                   c.expected == FileError::None);
@@ -488,7 +507,8 @@ TEST_F(SimFilesTest, DeleteRules)
         {"plain file", "C:\\x\\f.txt", FileAttribute::Normal, -1, FileError::None},
         {"read-only", "C:\\x\\f.txt", FileAttribute::ReadOnly, -1, FileError::AccessDenied},
         {"hidden", "C:\\x\\f.txt", FileAttribute::Hidden, -1, FileError::None},
-        {"open without delete sharing", "C:\\x\\f.txt", FileAttribute::Normal, RW, FileError::SharingViolation},
+        {"open without delete sharing", "C:\\x\\f.txt", FileAttribute::Normal, RW,
+         FileError::SharingViolation},
         {"open with delete sharing", "C:\\x\\f.txt", FileAttribute::Normal, RWD, FileError::None},
         {"missing", "C:\\x\\gone.txt", FileAttribute::Normal, -1, FileError::NotFound},
         {"missing folder", "C:\\gone\\f.txt", FileAttribute::Normal, -1, FileError::PathNotFound},
@@ -519,10 +539,17 @@ TEST_F(SimFilesTest, ExistsIsADirectorySearch)
 {
     put("C:\\d\\a.txt", "a");
     const std::pair<Text, bool> cases[] = {
-        {"C:\\d\\a.txt", true},  {"c:/D/A.TXT", true},   {"C:\\d", true},
-        {"C:\\d\\", false},      {"C:\\", false},        {"C:\\d\\*.txt", false},
-        {"C:\\d\\a?txt", false}, {"C:\\d\\b.txt", false}, {"C:\\d\\a.txt\\x", false},
-        {"", false},             {"C:\\d\\a<", false},
+        {"C:\\d\\a.txt", true},
+        {"c:/D/A.TXT", true},
+        {"C:\\d", true},
+        {"C:\\d\\", false},
+        {"C:\\", false},
+        {"C:\\d\\*.txt", false},
+        {"C:\\d\\a?txt", false},
+        {"C:\\d\\b.txt", false},
+        {"C:\\d\\a.txt\\x", false},
+        {"", false},
+        {"C:\\d\\a<", false},
     };
     for (const auto& [path, expected] : cases)
         EXPECT_EQ(files.exists(path), expected) << path;
@@ -604,11 +631,14 @@ TEST_F(FaultyFilesTest, FailNthFailsExactlyThatCallOfItsKind)
     // One call of each kind; returns its error (None on success) and checks
     // that a failed call changed nothing.
     const std::pair<FileOp, std::function<FileError()>> kinds[] = {
-        {FileOp::Open, [&] {
+        {FileOp::Open,
+         [&] {
              FileError e = FileError::None;
-             return faults.open("C:\\a.txt", R, RW, FileDisposition::OpenExisting, 0, &e) ? FileError::None : e;
+             return faults.open("C:\\a.txt", R, RW, FileDisposition::OpenExisting, 0, &e) ? FileError::None
+                                                                                          : e;
          }},
-        {FileOp::Read, [&] {
+        {FileOp::Read,
+         [&] {
              char c;
              const std::int64_t before = reader->position();
              const IoResult r = reader->read(&c, 1);
@@ -617,7 +647,8 @@ TEST_F(FaultyFilesTest, FailNthFailsExactlyThatCallOfItsKind)
              }
              return r.error;
          }},
-        {FileOp::Write, [&] {
+        {FileOp::Write,
+         [&] {
              const std::int64_t before = writer->size();
              const IoResult r = writer->write("x", 1);
              if (!r.ok()) {
@@ -625,8 +656,10 @@ TEST_F(FaultyFilesTest, FailNthFailsExactlyThatCallOfItsKind)
              }
              return r.error;
          }},
-        {FileOp::Move, [&] {
-             const Text from = moves % 2 ? "C:\\m2.txt" : "C:\\m1.txt", to = moves % 2 ? "C:\\m1.txt" : "C:\\m2.txt";
+        {FileOp::Move,
+         [&] {
+             const Text from = moves % 2 ? "C:\\m2.txt" : "C:\\m1.txt",
+                        to = moves % 2 ? "C:\\m1.txt" : "C:\\m2.txt";
              FileError e = FileError::None;
              if (faults.move(from, to, false, &e)) {
                  ++moves;
@@ -635,7 +668,8 @@ TEST_F(FaultyFilesTest, FailNthFailsExactlyThatCallOfItsKind)
              }
              return e;
          }},
-        {FileOp::Remove, [&] {
+        {FileOp::Remove,
+         [&] {
              put("C:\\r.txt", "r");
              FileError e = FileError::None;
              if (!faults.remove("C:\\r.txt", &e)) {
@@ -643,7 +677,8 @@ TEST_F(FaultyFilesTest, FailNthFailsExactlyThatCallOfItsKind)
              }
              return e;
          }},
-        {FileOp::SetAttributes, [&] {
+        {FileOp::SetAttributes,
+         [&] {
              FileError e = FileError::None;
              faults.setAttributes("C:\\w.txt", FileAttribute::Normal, &e);
              return e;
@@ -651,7 +686,8 @@ TEST_F(FaultyFilesTest, FailNthFailsExactlyThatCallOfItsKind)
     };
     for (const auto& [op, call] : kinds) {
         for (const bool fromThenOn : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << "kind " << int(op) << (fromThenOn ? " from then on" : " once"));
+            SCOPED_TRACE(::testing::Message()
+                         << "kind " << int(op) << (fromThenOn ? " from then on" : " once"));
             faults.clearRules();
             const int callsBefore = faults.calls(op);
             const int injectedBefore = faults.injectedCount();
@@ -660,7 +696,8 @@ TEST_F(FaultyFilesTest, FailNthFailsExactlyThatCallOfItsKind)
             for (int i = 0; i < 4; ++i)
                 results.push_back(call());
             const FileError later = fromThenOn ? FileError::SharingViolation : FileError::None;
-            EXPECT_EQ(results, (std::vector<FileError>{FileError::None, FileError::SharingViolation, later, later}));
+            EXPECT_EQ(results,
+                      (std::vector<FileError>{FileError::None, FileError::SharingViolation, later, later}));
             EXPECT_EQ(faults.calls(op) - callsBefore, 4);
             EXPECT_EQ(faults.injectedCount() - injectedBefore, fromThenOn ? 3 : 1);
         }
@@ -691,7 +728,9 @@ TEST_F(FaultyFilesTest, ShortWritesAndAFullDisk)
     }
     using Results = std::vector<std::pair<std::size_t, FileError>>;
     EXPECT_EQ(results, (Results{{10, FileError::None}, {3, FileError::DiskFull}, {10, FileError::None}}));
-    EXPECT_EQ(content("C:\\s.txt"), "0123456789012" "0123456789");
+    EXPECT_EQ(content("C:\\s.txt"),
+              "0123456789012"
+              "0123456789");
     EXPECT_EQ(faults.injectedCount(), 1);
 
     faults.clearRules();
@@ -702,7 +741,9 @@ TEST_F(FaultyFilesTest, ShortWritesAndAFullDisk)
         const IoResult r = (i % 2 ? other : file)->write("abcdefghij", 10);
         results.emplace_back(r.bytes, r.error);
     }
-    EXPECT_EQ(results, (Results{{10, FileError::None}, {10, FileError::None}, {5, FileError::DiskFull},
+    EXPECT_EQ(results, (Results{{10, FileError::None},
+                                {10, FileError::None},
+                                {5, FileError::DiskFull},
                                 {0, FileError::DiskFull}}));
     EXPECT_EQ(content("C:\\t.txt"), "abcdefghij");
     EXPECT_EQ(file->size(), 23 + 15);
@@ -719,9 +760,17 @@ TEST_F(FaultyFilesTest, ASourceGrowsOrShrinksBeforeTheNthRead)
         int injected;
     };
     const Case cases[] = {
-        {"grows", [](FaultyFiles& f) { f.growBeforeRead(2, 500, "src"); }, {1000, 1000, 1000, 500, 0}, 3500, 1},
+        {"grows",
+         [](FaultyFiles& f) { f.growBeforeRead(2, 500, "src"); },
+         {1000, 1000, 1000, 500, 0},
+         3500,
+         1},
         {"shrinks", [](FaultyFiles& f) { f.shrinkBeforeRead(2, 1500); }, {1000, 500, 0}, 1500, 1},
-        {"another path", [](FaultyFiles& f) { f.shrinkBeforeRead(1, 0, "other"); }, {1000, 1000, 1000, 0}, 3000, 0},
+        {"another path",
+         [](FaultyFiles& f) { f.shrinkBeforeRead(1, 0, "other"); },
+         {1000, 1000, 1000, 0},
+         3000,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -34,8 +34,7 @@ std::size_t Utf8SequenceLength(std::string_view in)
     else if (lead >= 0xF0 && lead <= 0xF4)
         length = 4;
     std::size_t have = 1;
-    while (have < length && have < in.size() &&
-           (static_cast<unsigned char>(in[have]) & 0xC0) == 0x80)
+    while (have < length && have < in.size() && (static_cast<unsigned char>(in[have]) & 0xC0) == 0x80)
         ++have;
     return have;
 }

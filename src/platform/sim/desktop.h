@@ -39,10 +39,10 @@ struct RunOutcome {
 };
 
 struct SimOptions {
-    unsigned codePage = 936;                                   // 936 or 1252
-    Text executablePath = "C:\\Brenvik\\brenvik.exe";         // where the program "lives"
+    unsigned codePage = 936;                           // 936 or 1252
+    Text executablePath = "C:\\Brenvik\\brenvik.exe";  // where the program "lives"
     int screenWidth = 1024, screenHeight = 768;
-    std::int64_t timeLimitMs = 3'600'000;                      // virtual time after which a run ends
+    std::int64_t timeLimitMs = 3'600'000;  // virtual time after which a run ends
 };
 
 class SimDesktop {
@@ -65,8 +65,8 @@ public:
     SimClipboard& clipboard();
     SimMessageBoxes& messageBoxes();
     SimProcess& process();
-    SimFiles& files();        // the real files, without faults
-    FaultyFiles& faults();    // the wrapper in front of them, where faults are set
+    SimFiles& files();      // the real files, without faults
+    FaultyFiles& faults();  // the wrapper in front of them, where faults are set
     std::int64_t nowMs() const;
 
 private:

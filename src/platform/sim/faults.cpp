@@ -33,7 +33,10 @@ struct Rule {
     int seen = 0;
 };
 
-char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char foldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool containsIgnoringCase(const Text& text, const Text& part)
 {
@@ -41,7 +44,10 @@ bool containsIgnoringCase(const Text& text, const Text& part)
                        [](char a, char b) { return foldAscii(a) == foldAscii(b); }) != text.end();
 }
 
-std::size_t indexOf(FileOp op) { return static_cast<std::size_t>(op); }
+std::size_t indexOf(FileOp op)
+{
+    return static_cast<std::size_t>(op);
+}
 
 }  // namespace
 
@@ -121,8 +127,7 @@ class FaultyOpenFile final : public OpenFile {
 public:
     FaultyOpenFile(FileHandle inner, Text path, std::filesystem::path host,
                    std::shared_ptr<FaultyFiles::State> state)
-        : inner_(std::move(inner)), path_(std::move(path)), host_(std::move(host)),
-          state_(std::move(state))
+        : inner_(std::move(inner)), path_(std::move(path)), host_(std::move(host)), state_(std::move(state))
     {
     }
 
@@ -226,7 +231,10 @@ void FaultyFiles::shortWriteNth(int n, std::size_t bytesWritten, Text pathContai
     state_->rules.push_back(std::move(rule));
 }
 
-void FaultyFiles::setDiskBudget(std::int64_t bytes) { state_->budget = bytes < 0 ? -1 : bytes; }
+void FaultyFiles::setDiskBudget(std::int64_t bytes)
+{
+    state_->budget = bytes < 0 ? -1 : bytes;
+}
 
 void FaultyFiles::growBeforeRead(int n, std::size_t bytes, Text pathContains)
 {
@@ -265,17 +273,23 @@ bool FaultyFiles::holdWithoutSharing(const Text& path)
 {
     if (held_.count(path) != 0)
         return true;
-    FileHandle handle = inner_.open(path, FileAccess::Read, FileShare::None,
-                                    FileDisposition::OpenExisting, FileAttribute::Normal);
+    FileHandle handle = inner_.open(path, FileAccess::Read, FileShare::None, FileDisposition::OpenExisting,
+                                    FileAttribute::Normal);
     if (!handle)
         return false;
     held_.emplace(path, std::move(handle));
     return true;
 }
 
-void FaultyFiles::release(const Text& path) { held_.erase(path); }
+void FaultyFiles::release(const Text& path)
+{
+    held_.erase(path);
+}
 
-void FaultyFiles::releaseAll() { held_.clear(); }
+void FaultyFiles::releaseAll()
+{
+    held_.clear();
+}
 
 void FaultyFiles::setWriteObserver(std::function<void(const Text&, int)> observer)
 {
@@ -288,12 +302,18 @@ void FaultyFiles::clearRules()
     state_->budget = -1;
 }
 
-int FaultyFiles::calls(FileOp op) const { return state_->calls[indexOf(op)]; }
+int FaultyFiles::calls(FileOp op) const
+{
+    return state_->calls[indexOf(op)];
+}
 
-int FaultyFiles::injectedCount() const { return state_->injected; }
+int FaultyFiles::injectedCount() const
+{
+    return state_->injected;
+}
 
-FileHandle FaultyFiles::open(const Text& path, unsigned access, unsigned share,
-                             FileDisposition disposition, unsigned attributes, FileError* error)
+FileHandle FaultyFiles::open(const Text& path, unsigned access, unsigned share, FileDisposition disposition,
+                             unsigned attributes, FileError* error)
 {
     const std::vector<Rule> fired = state_->firing(FileOp::Open, path);
     if (const Rule* rule = State::first(fired, {Action::Fail})) {
@@ -335,8 +355,14 @@ bool FaultyFiles::setAttributes(const Text& path, unsigned attributes, FileError
     return inner_.setAttributes(path, attributes, error);
 }
 
-bool FaultyFiles::exists(const Text& path) { return inner_.exists(path); }
+bool FaultyFiles::exists(const Text& path)
+{
+    return inner_.exists(path);
+}
 
-bool FaultyFiles::setCurrentDirectory(const Text& path) { return inner_.setCurrentDirectory(path); }
+bool FaultyFiles::setCurrentDirectory(const Text& path)
+{
+    return inner_.setCurrentDirectory(path);
+}
 
 }  // namespace brenvik::sim

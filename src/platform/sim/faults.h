@@ -35,8 +35,7 @@ public:
 
     // The n-th call of `op` fails with `error` and does nothing else; with
     // `fromThenOn` every later matching call fails as well.
-    void failNth(FileOp op, int n, FileError error, bool fromThenOn = false,
-                 Text pathContains = {});
+    void failNth(FileOp op, int n, FileError error, bool fromThenOn = false, Text pathContains = {});
 
     // The n-th write writes only its first `bytesWritten` bytes and reports
     // DiskFull, as a disk that filled up during that write.
@@ -84,12 +83,10 @@ public:
     // budget, resizes and crashes.
     int injectedCount() const;
 
-    FileHandle open(const Text& path, unsigned access, unsigned share,
-                    FileDisposition disposition, unsigned attributes,
-                    FileError* error = nullptr) override;
+    FileHandle open(const Text& path, unsigned access, unsigned share, FileDisposition disposition,
+                    unsigned attributes, FileError* error = nullptr) override;
     bool remove(const Text& path, FileError* error = nullptr) override;
-    bool move(const Text& from, const Text& to, bool replaceExisting,
-              FileError* error = nullptr) override;
+    bool move(const Text& from, const Text& to, bool replaceExisting, FileError* error = nullptr) override;
     bool attributes(const Text& path, unsigned& out, FileError* error = nullptr) override;
     bool setAttributes(const Text& path, unsigned attributes, FileError* error = nullptr) override;
     bool exists(const Text& path) override;

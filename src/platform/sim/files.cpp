@@ -36,18 +36,29 @@ struct OpenTable {
 namespace {
 
 constexpr unsigned kDataAccess = FileAccess::Read | FileAccess::Write;
-constexpr unsigned kKeptAttributes =
-    FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System;
+constexpr unsigned kKeptAttributes = FileAttribute::ReadOnly | FileAttribute::Hidden | FileAttribute::System;
 constexpr std::size_t kMaxPathCharacters = 259;  // MAX_PATH without its terminating zero
 constexpr std::size_t kMaxIoPerCall = std::size_t{1} << 30;
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
 
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char asciiUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-bool isInvalidNameByte(char c) { return std::strchr("<>:\"|?*", c) != nullptr && c != '\0'; }
+bool isInvalidNameByte(char c)
+{
+    return std::strchr("<>:\"|?*", c) != nullptr && c != '\0';
+}
 
 FileIdentity identityOf(const struct stat& st)
 {
@@ -96,8 +107,8 @@ private:
 // transfer names it explicitly, so offsets are 64-bit on every host.
 class SimOpenFile final : public OpenFile {
 public:
-    SimOpenFile(int fd, unsigned access, FileIdentity identity,
-                std::shared_ptr<detail::OpenTable> table, std::uint64_t id)
+    SimOpenFile(int fd, unsigned access, FileIdentity identity, std::shared_ptr<detail::OpenTable> table,
+                std::uint64_t id)
         : fd_(fd), access_(access), identity_(identity), table_(std::move(table)), id_(id)
     {
     }
@@ -191,29 +202,38 @@ private:
 FileError FileErrorFromErrno(int hostError)
 {
     switch (hostError) {
-    case 0: return FileError::None;
-    case ENOENT: return FileError::NotFound;
-    case ENOTDIR: return FileError::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-    case ENOTEMPTY: return FileError::AccessDenied;
-    case EEXIST: return FileError::AlreadyExists;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return FileError::DiskFull;
-    case ENAMETOOLONG:
-    case EILSEQ: return FileError::InvalidName;
-    case EBUSY:
-    case ETXTBSY: return FileError::SharingViolation;
-    case EIO: return FileError::ReadFault;
-    default: return FileError::Other;
+        case 0:
+            return FileError::None;
+        case ENOENT:
+            return FileError::NotFound;
+        case ENOTDIR:
+            return FileError::PathNotFound;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+        case ENOTEMPTY:
+            return FileError::AccessDenied;
+        case EEXIST:
+            return FileError::AlreadyExists;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return FileError::DiskFull;
+        case ENAMETOOLONG:
+        case EILSEQ:
+            return FileError::InvalidName;
+        case EBUSY:
+        case ETXTBSY:
+            return FileError::SharingViolation;
+        case EIO:
+            return FileError::ReadFault;
+        default:
+            return FileError::Other;
     }
 }
 
-SimFiles::SimFiles(fs::path root)
-    : root_(std::move(root)), openTable_(std::make_shared<detail::OpenTable>())
+SimFiles::SimFiles(fs::path root) : root_(std::move(root)), openTable_(std::make_shared<detail::OpenTable>())
 {
     current_.drive = 'C';
     std::error_code ec;
@@ -222,14 +242,20 @@ SimFiles::SimFiles(fs::path root)
 
 SimFiles::~SimFiles() = default;
 
-void SimFiles::useCodePage(const CodePage& codePage) { codePage_ = &codePage; }
+void SimFiles::useCodePage(const CodePage& codePage)
+{
+    codePage_ = &codePage;
+}
 
 bool SimFiles::isLead(unsigned char byte) const
 {
     return codePage_ ? codePage_->isLeadByte(byte) : byte >= 0x80;
 }
 
-int SimFiles::lastHostError() const { return lastHostError_; }
+int SimFiles::lastHostError() const
+{
+    return lastHostError_;
+}
 
 bool SimFiles::fail(FileError* error, FileError value, int hostError)
 {
@@ -433,8 +459,8 @@ bool SimFiles::blocksDelete(const FileIdentity& identity) const
                        });
 }
 
-FileHandle SimFiles::open(const Text& path, unsigned access, unsigned share,
-                          FileDisposition disposition, unsigned attributes, FileError* error)
+FileHandle SimFiles::open(const Text& path, unsigned access, unsigned share, FileDisposition disposition,
+                          unsigned attributes, FileError* error)
 {
     WinPath winPath;
     if (const FileError parsed = parse(path, winPath); parsed != FileError::None) {
@@ -454,9 +480,8 @@ FileHandle SimFiles::open(const Text& path, unsigned access, unsigned share,
     if (winPath.trailingSeparator)
         return refuse(FileError::InvalidName);  // a file's name cannot end in a separator
 
-    const int mode = (access & FileAccess::Write)
-                         ? ((access & FileAccess::Read) ? O_RDWR : O_WRONLY)
-                         : O_RDONLY;
+    const int mode =
+        (access & FileAccess::Write) ? ((access & FileAccess::Read) ? O_RDWR : O_WRONLY) : O_RDONLY;
     UniqueFd fd;
     if (target.exists) {
         if (disposition == FileDisposition::CreateNew)
@@ -672,7 +697,10 @@ void SimFiles::setExecutablePath(const Text& windowsPath)
     }
 }
 
-Text SimFiles::executablePath() const { return executablePath_; }
+Text SimFiles::executablePath() const
+{
+    return executablePath_;
+}
 
 fs::path SimFiles::hostPath(const Text& windowsPath) const
 {

@@ -61,12 +61,10 @@ public:
     // The host's errno behind the latest failure, for diagnostics only.
     int lastHostError() const;
 
-    FileHandle open(const Text& path, unsigned access, unsigned share,
-                    FileDisposition disposition, unsigned attributes,
-                    FileError* error = nullptr) override;
+    FileHandle open(const Text& path, unsigned access, unsigned share, FileDisposition disposition,
+                    unsigned attributes, FileError* error = nullptr) override;
     bool remove(const Text& path, FileError* error = nullptr) override;
-    bool move(const Text& from, const Text& to, bool replaceExisting,
-              FileError* error = nullptr) override;
+    bool move(const Text& from, const Text& to, bool replaceExisting, FileError* error = nullptr) override;
     bool attributes(const Text& path, unsigned& out, FileError* error = nullptr) override;
     bool setAttributes(const Text& path, unsigned attributes, FileError* error = nullptr) override;
     bool exists(const Text& path) override;

@@ -48,8 +48,7 @@ std::size_t VisibleLines(const ControlSpec& spec)
 
 }  // namespace
 
-SimUi::SimUi(SimClock& clock, const CodePage& codePage, Process& process, int screenWidth,
-             int screenHeight)
+SimUi::SimUi(SimClock& clock, const CodePage& codePage, Process& process, int screenWidth, int screenHeight)
     : clock_(clock),
       codePage_(codePage),
       process_(process),
@@ -241,8 +240,8 @@ void SimUi::setTimerPeriod(ControlId id, int periodMs)
     if (periodMs == 0)
         return;
     c->timerStart = ++lastTimerStart_;
-    timers_.push({clock_.nowUs() + std::int64_t{periodMs} * 1000, c->timerStart, id.window,
-                  id.index, c->timerGeneration});
+    timers_.push({clock_.nowUs() + std::int64_t{periodMs} * 1000, c->timerStart, id.window, id.index,
+                  c->timerGeneration});
 }
 
 int SimUi::timerPeriod(ControlId id) const

@@ -168,8 +168,7 @@ struct EditState {
 
 class SimUi final : public Ui {
 public:
-    SimUi(SimClock& clock, const CodePage& codePage, Process& process, int screenWidth,
-          int screenHeight);
+    SimUi(SimClock& clock, const CodePage& codePage, Process& process, int screenWidth, int screenHeight);
     ~SimUi() override;
     SimUi(const SimUi&) = delete;
     SimUi& operator=(const SimUi&) = delete;

@@ -111,8 +111,7 @@ void SimUser::attach(SimClipboard& clipboard, SimMessageBoxes& messageBoxes)
 
 void SimUser::queue(UserAction action, int delayMs)
 {
-    queued_.push_back({std::move(action), std::int64_t{std::max(delayMs, 0)} * 1000,
-                       ui_.clock_.nowUs()});
+    queued_.push_back({std::move(action), std::int64_t{std::max(delayMs, 0)} * 1000, ui_.clock_.nowUs()});
 }
 
 void SimUser::click(ControlId control, int delayMs)
@@ -298,8 +297,7 @@ bool SimUser::perform(const UserAction& action)
         return true;
     }
 
-    if (action.control.index < 0 ||
-        static_cast<std::size_t>(action.control.index) >= w->controls.size())
+    if (action.control.index < 0 || static_cast<std::size_t>(action.control.index) >= w->controls.size())
         return drop(action.kind, "the window has no such control");
     SimUi::Control& c = w->controls[static_cast<std::size_t>(action.control.index)];
     if (!c.enabled)
@@ -329,8 +327,7 @@ bool SimUser::perform(const UserAction& action)
 
     // The first press of a double click is a click of its own.
     const bool click = (events & ControlEvents::Click) != 0;
-    const bool doubleClick =
-        action.kind == Kind::DoubleClick && (events & ControlEvents::DoubleClick) != 0;
+    const bool doubleClick = action.kind == Kind::DoubleClick && (events & ControlEvents::DoubleClick) != 0;
     if (!click && !doubleClick)
         return drop(action.kind, "the control raises no event for it");
     if (click)

@@ -27,7 +27,8 @@ HDROP DropHandle(ClipboardData data)
 class LockedBlock {
 public:
     explicit LockedBlock(HGLOBAL block)
-        : block_(block), data_(static_cast<const unsigned char*>(GlobalLock(block))),
+        : block_(block),
+          data_(static_cast<const unsigned char*>(GlobalLock(block))),
           size_(data_ != nullptr ? GlobalSize(block) : 0)
     {
     }
