@@ -62,10 +62,10 @@ public:
 
     // --- windows ---------------------------------------------------------------
 
-    // Creates a top-level window and its controls from `spec`, centred on the
+    // Creates a top-level window and its controls from `layout`, centred on the
     // primary screen, raises Created through `handler`, then shows and activates
-    // it. `spec` must outlive the window. Returns 0 if the window cannot be made.
-    virtual WindowId openWindow(const WindowSpec& spec, EventHandler handler) = 0;
+    // it. `layout` must outlive the window. Returns 0 if the window cannot be made.
+    virtual WindowId openWindow(const WindowSpec& layout, EventHandler handler) = 0;
 
     // Destroys the window at once: raises Destroyed, stops its timers, removes it.
     // When it was the program's last window and the message loop has started,
@@ -101,7 +101,7 @@ public:
     // everything until the window is destroyed, then the other windows get
     // their former enabled state back and the call returns. A quit message
     // that arrives meanwhile ends the nested loop and stays queued.
-    virtual void runModal(const WindowSpec& spec, EventHandler handler) = 0;
+    virtual void runModal(const WindowSpec& layout, EventHandler handler) = 0;
 
     // --- controls --------------------------------------------------------------
 
