@@ -280,7 +280,7 @@ bool CopyOneFile(Platform& platform, SharedState& state, Text& Folder, Text& Sou
         try {
             buffer = std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(bufferSize));
         } catch (const std::bad_alloc&) {
-            platform.process.fatalError("内存不足，程序无法继续运行。");
+            platform.process.fatalError(kOutOfMemoryMessage);
         }
     }
 

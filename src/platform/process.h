@@ -8,6 +8,10 @@
 
 namespace brenvik {
 
+// The fatal error's text when memory for a text, a list or a buffer cannot be
+// obtained. Both desktops report a std::bad_alloc that escapes a handler with it.
+inline constexpr std::string_view kOutOfMemoryMessage = "内存不足，程序无法继续运行。";
+
 // A routine run at program end. Two routines are the same when both the
 // function and its context are the same.
 struct ExitRoutine {

@@ -150,7 +150,7 @@ TEST_F(Win32ProcessTest, OutOfMemoryInAHandler_IsAFatalErrorNotACrash)
 {
     EXPECT_EQ(runChild("out-of-memory-in-handler"), std::optional<std::uint32_t>(0xFFFFFFFFu));
     // The handler ran once; the box was up for its full time and then answered.
-    EXPECT_EQ(markerText(), "tick\nbox:" + std::string(win32::kOutOfMemoryMessage) + "\n");
+    EXPECT_EQ(markerText(), "tick\nbox:" + std::string(kOutOfMemoryMessage) + "\n");
 }
 
 TEST_F(Win32ProcessTest, RunOnDesktop_ReturnsTheEntrysCodeAfterTheExitRoutines)

@@ -14,9 +14,6 @@
 
 namespace brenvik::sim {
 
-// The fatal error's text when memory runs out under a handler or the entry routine.
-inline constexpr std::string_view kOutOfMemoryMessage = "内存不足，程序无法继续运行。";
-
 // A message box the desktop showed; the fatal error's box has no owner.
 struct MessageBoxRecord {
     std::string textUtf8;

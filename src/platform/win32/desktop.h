@@ -99,9 +99,6 @@ private:
     std::vector<ExitRoutine> routines_;
 };
 
-// The message shown when memory cannot be obtained.
-inline constexpr std::string_view kOutOfMemoryMessage = "内存不足，程序无法继续运行。";
-
 class Win32Ui final : public Ui {
 public:
     // `process` receives the fatal errors raised inside window procedures.

@@ -14,7 +14,7 @@ int RunOnDesktop(EntryRoutine entry)
     try {
         code = entry(platform);
     } catch (const std::bad_alloc&) {
-        desktop.process.fatalError(win32::kOutOfMemoryMessage);
+        desktop.process.fatalError(kOutOfMemoryMessage);
     } catch (...) {
         desktop.process.fatalError("程序内部错误：启动时出现了未预料的异常。");
     }
