@@ -18,6 +18,9 @@ struct CopyCountersList {
     std::int64_t done = 0;   // bytes of the source taken so far
 };
 
+// The value of CancelState by which the user asks the copy engine to stop.
+inline constexpr std::int32_t kCancelRequested = 3;
+
 struct SharedState {
     // Folder of the executable followed by "\pz.txt"; set once when MainWindow is created.
     Text SettingsPath;

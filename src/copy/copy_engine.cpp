@@ -13,7 +13,6 @@ namespace brenvik {
 namespace {
 
 constexpr std::int32_t kDefaultChunkSize = 1000;
-constexpr std::int32_t kCancelRequested = 3;
 // How many temporary names are tried before the copy gives up; names are only
 // taken when an earlier copy crashed or another copy is running into the folder.
 constexpr unsigned kTemporaryNameAttempts = 256;

@@ -13,7 +13,6 @@ namespace brenvik {
 
 namespace {
 
-constexpr std::int32_t kCancelRequested = 3;
 constexpr int kTimerPeriodMs = 100;
 constexpr std::int32_t kChunkSize = 1000;
 constexpr std::int32_t kFullSpeed = 100;
