@@ -525,16 +525,24 @@ FileHandle SimFiles::open(const Text& path, unsigned access, unsigned share, Fil
     return std::make_unique<SimOpenFile>(fd.release(), access, identity, openTable_, id);
 }
 
+FileError SimFiles::findExisting(const Text& path, WinPath& winPath, Resolved& found) const
+{
+    if (const FileError parsed = parse(path, winPath); parsed != FileError::None)
+        return parsed;
+    found = resolve(winPath);
+    if (found.folderMissing)
+        return FileError::PathNotFound;
+    if (!found.exists)
+        return FileError::NotFound;
+    return FileError::None;
+}
+
 bool SimFiles::remove(const Text& path, FileError* error)
 {
     WinPath winPath;
-    if (const FileError parsed = parse(path, winPath); parsed != FileError::None)
-        return fail(error, parsed);
-    const Resolved target = resolve(winPath);
-    if (target.folderMissing)
-        return fail(error, FileError::PathNotFound);
-    if (!target.exists)
-        return fail(error, FileError::NotFound);
+    Resolved target;
+    if (const FileError missing = findExisting(path, winPath, target); missing != FileError::None)
+        return fail(error, missing);
     if (target.isFolder)
         return fail(error, FileError::AccessDenied);
     if (winPath.trailingSeparator)
@@ -609,13 +617,9 @@ bool SimFiles::move(const Text& from, const Text& to, bool replaceExisting, File
 bool SimFiles::attributes(const Text& path, unsigned& out, FileError* error)
 {
     WinPath winPath;
-    if (const FileError parsed = parse(path, winPath); parsed != FileError::None)
-        return fail(error, parsed);
-    const Resolved target = resolve(winPath);
-    if (target.folderMissing)
-        return fail(error, FileError::PathNotFound);
-    if (!target.exists)
-        return fail(error, FileError::NotFound);
+    Resolved target;
+    if (const FileError missing = findExisting(path, winPath, target); missing != FileError::None)
+        return fail(error, missing);
     if (winPath.trailingSeparator && !target.isFolder)
         return fail(error, FileError::InvalidName);
     out = storedAttributes(target.identity, target.birth) | (target.isFolder ? FileAttribute::Directory : 0u);
@@ -629,13 +633,9 @@ bool SimFiles::attributes(const Text& path, unsigned& out, FileError* error)
 bool SimFiles::setAttributes(const Text& path, unsigned attributes, FileError* error)
 {
     WinPath winPath;
-    if (const FileError parsed = parse(path, winPath); parsed != FileError::None)
-        return fail(error, parsed);
-    const Resolved target = resolve(winPath);
-    if (target.folderMissing)
-        return fail(error, FileError::PathNotFound);
-    if (!target.exists)
-        return fail(error, FileError::NotFound);
+    Resolved target;
+    if (const FileError missing = findExisting(path, winPath, target); missing != FileError::None)
+        return fail(error, missing);
     if (winPath.trailingSeparator && !target.isFolder)
         return fail(error, FileError::InvalidName);
     storeAttributes(target.identity, target.birth, attributes);

@@ -97,6 +97,10 @@ private:
 
     FileError parse(const Text& path, WinPath& out) const;
     Resolved resolve(const WinPath& path) const;
+    // Parses and resolves a path that must name something that exists: the
+    // parse error, PathNotFound for a missing folder on the way, NotFound for
+    // a missing last name, else None.
+    FileError findExisting(const Text& path, WinPath& winPath, Resolved& found) const;
     bool isLead(unsigned char byte) const;
     bool sameNameIgnoringCase(const Text& a, const Text& b) const;
     std::filesystem::path findEntry(const std::filesystem::path& folder, const Text& name) const;
