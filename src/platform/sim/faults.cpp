@@ -33,6 +33,17 @@ struct Rule {
     int seen = 0;
 };
 
+Rule MakeRule(FileOp op, Action action, int n, std::int64_t amount, Text pathContains)
+{
+    Rule rule;
+    rule.op = op;
+    rule.action = action;
+    rule.n = n;
+    rule.amount = amount;
+    rule.pathContains = std::move(pathContains);
+    return rule;
+}
+
 char foldAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -210,25 +221,16 @@ FaultyFiles::~FaultyFiles() = default;
 
 void FaultyFiles::failNth(FileOp op, int n, FileError error, bool fromThenOn, Text pathContains)
 {
-    Rule rule;
-    rule.op = op;
-    rule.action = Action::Fail;
-    rule.n = n;
+    Rule rule = MakeRule(op, Action::Fail, n, 0, std::move(pathContains));
     rule.fromThenOn = fromThenOn;
-    rule.pathContains = std::move(pathContains);
     rule.error = error;
     state_->rules.push_back(std::move(rule));
 }
 
 void FaultyFiles::shortWriteNth(int n, std::size_t bytesWritten, Text pathContains)
 {
-    Rule rule;
-    rule.op = FileOp::Write;
-    rule.action = Action::ShortWrite;
-    rule.n = n;
-    rule.pathContains = std::move(pathContains);
-    rule.amount = static_cast<std::int64_t>(bytesWritten);
-    state_->rules.push_back(std::move(rule));
+    state_->rules.push_back(MakeRule(FileOp::Write, Action::ShortWrite, n,
+                                     static_cast<std::int64_t>(bytesWritten), std::move(pathContains)));
 }
 
 void FaultyFiles::setDiskBudget(std::int64_t bytes)
@@ -238,35 +240,20 @@ void FaultyFiles::setDiskBudget(std::int64_t bytes)
 
 void FaultyFiles::growBeforeRead(int n, std::size_t bytes, Text pathContains)
 {
-    Rule rule;
-    rule.op = FileOp::Read;
-    rule.action = Action::Grow;
-    rule.n = n;
-    rule.pathContains = std::move(pathContains);
-    rule.amount = static_cast<std::int64_t>(bytes);
-    state_->rules.push_back(std::move(rule));
+    state_->rules.push_back(
+        MakeRule(FileOp::Read, Action::Grow, n, static_cast<std::int64_t>(bytes), std::move(pathContains)));
 }
 
 void FaultyFiles::shrinkBeforeRead(int n, std::int64_t length, Text pathContains)
 {
-    Rule rule;
-    rule.op = FileOp::Read;
-    rule.action = Action::Shrink;
-    rule.n = n;
-    rule.pathContains = std::move(pathContains);
-    rule.amount = std::max<std::int64_t>(length, 0);
-    state_->rules.push_back(std::move(rule));
+    state_->rules.push_back(MakeRule(FileOp::Read, Action::Shrink, n, std::max<std::int64_t>(length, 0),
+                                     std::move(pathContains)));
 }
 
 void FaultyFiles::crashAtWrite(int n, std::size_t prefixBytes, Text pathContains)
 {
-    Rule rule;
-    rule.op = FileOp::Write;
-    rule.action = Action::Crash;
-    rule.n = n;
-    rule.pathContains = std::move(pathContains);
-    rule.amount = static_cast<std::int64_t>(prefixBytes);
-    state_->rules.push_back(std::move(rule));
+    state_->rules.push_back(MakeRule(FileOp::Write, Action::Crash, n, static_cast<std::int64_t>(prefixBytes),
+                                     std::move(pathContains)));
 }
 
 bool FaultyFiles::holdWithoutSharing(const Text& path)
